@@ -1,0 +1,224 @@
+#include "forms/form.h"
+
+#include <cmath>
+#include <exception>
+#include <stdexcept>
+
+#include "forms/platform.h"
+
+namespace forms {
+
+FontSize4 toFontSize4(float points) {
+    return static_cast<FontSize4>(std::llround(static_cast<double>(points) * 10000.0));
+}
+
+float toPoints(FontSize4 size) { return static_cast<float>(static_cast<double>(size) / 10000.0); }
+
+Control::Control(Form& form, Kind kind, std::string name, int index, Control* container, Rect rect)
+    : form_(&form),
+      kind_(kind),
+      name_(std::move(name)),
+      index_(index),
+      container_(container),
+      rect_(rect) {}
+
+void Control::changed(Property p) { form_->changed(*this, p); }
+
+void Control::setText(std::string text) {
+    text_ = std::move(text);
+    changed(Property::Text);
+}
+
+void Control::setTag(std::string tag) {
+    tag_ = std::move(tag);
+    changed(Property::Tag);
+}
+
+void Control::setBackColor(Color c) {
+    backColor_ = c;
+    changed(Property::BackColor);
+}
+
+void Control::setForeColor(Color c) {
+    foreColor_ = c;
+    changed(Property::ForeColor);
+}
+
+void Control::setFont(Font font) {
+    font_ = std::move(font);
+    changed(Property::Font);
+}
+
+void Control::setFontBold(bool bold) {
+    font_.bold = bold;
+    changed(Property::Font);
+}
+
+void Control::setFontSize(float points) { setFontSize4(toFontSize4(points)); }
+
+void Control::setFontSize4(FontSize4 size) {
+    font_.size = size;
+    changed(Property::Font);
+}
+
+void Control::setEnabled(bool enabled) {
+    enabled_ = enabled;
+    changed(Property::Enabled);
+}
+
+void Control::setVisible(bool visible) {
+    visible_ = visible;
+    changed(Property::Visible);
+}
+
+void Control::setToolTipText(std::string text) {
+    toolTip_ = std::move(text);
+    changed(Property::ToolTipText);
+}
+
+Form::Form(std::string name, std::string caption, Twips clientWidth, Twips clientHeight)
+    : name_(std::move(name)),
+      caption_(std::move(caption)),
+      clientWidth_(clientWidth),
+      clientHeight_(clientHeight) {}
+
+Form::~Form() = default;
+
+Control& Form::add(Kind kind, std::string name, int index, Control* container, Rect rect) {
+    owned_.push_back(std::make_unique<Control>(*this, kind, std::move(name), index, container, rect));
+    Control* c = owned_.back().get();
+    (container != nullptr ? container->children_ : children_).push_back(c);
+    return *c;
+}
+
+Control& Form::control(std::string_view name, int index) const {
+    for (const auto& c : owned_) {
+        if (c->name() == name && c->index() == index) {
+            return *c;
+        }
+    }
+    throw std::out_of_range("no control " + std::string(name) + "(" + std::to_string(index) + ")");
+}
+
+std::vector<Control*> Form::controls() const {
+    std::vector<Control*> all;
+    all.reserve(owned_.size());
+    for (const auto& c : owned_) {
+        all.push_back(c.get());
+    }
+    return all;
+}
+
+Rect Form::windowRect(const Control& control) const {
+    Rect r = control.rect();
+    for (const Control* c = control.container(); c != nullptr; c = c->container()) {
+        r.left += c->rect().left;
+        r.top += c->rect().top;
+    }
+    return r;
+}
+
+Control* Form::hit(const std::vector<Control*>& stack, Point p) {
+    for (Control* c : stack) {
+        if (!c->visible() || !c->rect().contains(p)) {
+            continue;
+        }
+        // A container clips its children to its own rectangle, so looking
+        // inside it only makes sense once the point is known to be there.
+        const Point inner{p.x - c->rect().left, p.y - c->rect().top};
+        if (Control* child = hit(c->children(), inner)) {
+            return child;
+        }
+        return c;
+    }
+    return nullptr;
+}
+
+Control* Form::controlAt(Point p) const {
+    if (p.x < 0 || p.y < 0 || p.x >= clientWidth_ || p.y >= clientHeight_) {
+        return nullptr;
+    }
+    return hit(children_, p);
+}
+
+bool Form::acceptsInput(const Control& control) const {
+    for (const Control* c = &control; c != nullptr; c = c->container()) {
+        if (!c->enabled() || !c->visible()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Form::clickAt(Point p) {
+    Control* c = controlAt(p);
+    if (c == nullptr || !acceptsInput(*c) || !c->onClick) {
+        return false;
+    }
+    return dispatch([c] { c->onClick(c->index()); });
+}
+
+bool Form::dblClickAt(Point p) {
+    Control* c = controlAt(p);
+    if (c == nullptr || !acceptsInput(*c)) {
+        return false;
+    }
+    if (c->kind() == Kind::CommandButton) {
+        return c->onClick && dispatch([c] { c->onClick(c->index()); });
+    }
+    return c->onDblClick && dispatch([c] { c->onDblClick(c->index()); });
+}
+
+bool Form::keyClick(Control& button) {
+    if (button.kind() != Kind::CommandButton || !acceptsInput(button) || !button.onClick) {
+        return false;
+    }
+    return dispatch([&button] { button.onClick(button.index()); });
+}
+
+bool Form::load() { return onLoad && dispatch(onLoad); }
+
+bool Form::activate() {
+    if (activated_) {
+        return false;
+    }
+    activated_ = true;
+    return onActivate && dispatch(onActivate);
+}
+
+bool Form::unload() { return onUnload && dispatch(onUnload); }
+
+void Form::setFocus(Control* control) {
+    focus_ = control;
+    if (observer_ != nullptr) {
+        observer_->focusRequested(control);
+    }
+}
+
+bool Form::dispatch(const std::function<void()>& handler) {
+    if (failed_) {
+        return false;
+    }
+    std::string message;
+    try {
+        handler();
+        return true;
+    } catch (const FatalError& e) {
+        message = e.what();
+    } catch (const std::exception& e) {
+        message = std::string("Errore imprevisto: ") + e.what();
+    }
+    failed_ = true;
+    if (fatalReport_ != nullptr) {
+        fatalReport_->report(message);
+    }
+    return true;
+}
+
+void Form::changed(Control& control, Property p) {
+    if (observer_ != nullptr) {
+        observer_->propertyChanged(control, p);
+    }
+}
+
+}  // namespace forms

@@ -1,0 +1,246 @@
+// The forms model: a window and its standard controls, with the properties
+// and events the board uses. It knows nothing of any toolkit; a backend
+// renders it and turns native input into its events.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "forms/color.h"
+
+namespace forms {
+
+class FatalReport;
+class Form;
+
+// Positions and sizes are twips (1440 to the inch, 15 to a pixel at 96 dpi).
+using Twips = int;
+
+struct Point {
+    Twips x = 0;
+    Twips y = 0;
+};
+
+struct Rect {
+    Twips left = 0;
+    Twips top = 0;
+    Twips width = 0;
+    Twips height = 0;
+
+    Twips right() const { return left + width; }
+    Twips bottom() const { return top + height; }
+    bool contains(Point p) const { return p.x >= left && p.x < right() && p.y >= top && p.y < bottom(); }
+};
+
+// A font size as the platform keeps it: a fixed-point decimal with four
+// decimal places, i.e. a count of ten-thousandths of a point.
+using FontSize4 = std::int64_t;
+
+FontSize4 toFontSize4(float points);
+float toPoints(FontSize4 size);
+
+struct Font {
+    std::string name;
+    FontSize4 size = 0;
+    bool bold = false;
+    bool italic = false;
+};
+
+enum class Kind { TextBox, Label, Frame, CommandButton, PictureBox };
+
+// What changed, for the backend to redraw.
+enum class Property { Text, Tag, BackColor, ForeColor, Font, Enabled, Visible, ToolTipText };
+
+enum class Alignment { Left = 0, Right = 1, Center = 2 };
+
+class Control {
+public:
+    Control(Form& form, Kind kind, std::string name, int index, Control* container, Rect rect);
+    Control(const Control&) = delete;
+    Control& operator=(const Control&) = delete;
+
+    Form& form() const { return *form_; }
+    Kind kind() const { return kind_; }
+    const std::string& name() const { return name_; }
+    // The place in its control array, or -1 for a control that is not in one.
+    int index() const { return index_; }
+    // The frame that holds this control, or nullptr when the window does.
+    Control* container() const { return container_; }
+    // Controls held by this one, the top of the stack first.
+    const std::vector<Control*>& children() const { return children_; }
+    // Outer rectangle within the container's client area.
+    const Rect& rect() const { return rect_; }
+
+    // Text boxes show Text; labels, frames and buttons show Caption. Both
+    // name the one string a control displays.
+    const std::string& text() const { return text_; }
+    void setText(std::string text);
+    const std::string& caption() const { return text_; }
+    void setCaption(std::string caption) { setText(std::move(caption)); }
+
+    const std::string& tag() const { return tag_; }
+    void setTag(std::string tag);
+
+    Color backColor() const { return backColor_; }
+    void setBackColor(Color c);
+    Color foreColor() const { return foreColor_; }
+    void setForeColor(Color c);
+
+    const Font& font() const { return font_; }
+    void setFont(Font font);
+    bool fontBold() const { return font_.bold; }
+    void setFontBold(bool bold);
+    // FontSize in single precision; setting it stores the nearest
+    // ten-thousandth of a point.
+    float fontSize() const { return toPoints(font_.size); }
+    void setFontSize(float points);
+    // The Size of the Font, exactly as stored.
+    void setFontSize4(FontSize4 size);
+
+    bool enabled() const { return enabled_; }
+    void setEnabled(bool enabled);
+    bool visible() const { return visible_; }
+    void setVisible(bool visible);
+
+    const std::string& toolTipText() const { return toolTip_; }
+    void setToolTipText(std::string text);
+
+    // Layout-time properties: set while the window is built, then only read.
+    int tabIndex = 0;
+    Alignment alignment = Alignment::Left;
+    // Resource name of the picture the control shows, or "".
+    std::string picture;
+    // 1 for a graphical push button (picture with the caption beneath).
+    int style = 0;
+    Color maskColor = 0;
+
+    // Handlers; each receives the control's index.
+    std::function<void(int)> onClick;
+    std::function<void(int)> onDblClick;
+
+    // Whether the control can take the keyboard focus at all.
+    bool focusable() const { return kind_ == Kind::TextBox || kind_ == Kind::CommandButton; }
+
+private:
+    friend class Form;
+    void changed(Property p);
+
+    Form* form_;
+    Kind kind_;
+    std::string name_;
+    int index_;
+    Control* container_;
+    Rect rect_;
+    std::vector<Control*> children_;
+    std::string text_;
+    std::string tag_;
+    Color backColor_ = 0;
+    Color foreColor_ = 0;
+    Font font_;
+    bool enabled_ = true;
+    bool visible_ = true;
+    std::string toolTip_;
+};
+
+// Told of every change to the model, so that a backend can redraw.
+class FormObserver {
+public:
+    virtual ~FormObserver() = default;
+    virtual void propertyChanged(Control& control, Property property) = 0;
+    // The program asked for the focus: on a control, or nullptr for the window.
+    virtual void focusRequested(Control* control) = 0;
+};
+
+class Form {
+public:
+    Form(std::string name, std::string caption, Twips clientWidth, Twips clientHeight);
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
+    ~Form();
+
+    const std::string& name() const { return name_; }
+    const std::string& caption() const { return caption_; }
+    Twips clientWidth() const { return clientWidth_; }
+    Twips clientHeight() const { return clientHeight_; }
+    Color backColor = 0;
+    std::string picture;
+
+    // Adds a control at the bottom of the stack of its container (nullptr:
+    // the window). Build from the top of each stack down.
+    Control& add(Kind kind, std::string name, int index, Control* container, Rect rect);
+
+    // The control of that name and index; throws std::out_of_range if none.
+    Control& control(std::string_view name, int index = -1) const;
+    // Every control, in the order they were added.
+    std::vector<Control*> controls() const;
+    // The window's own controls, the top of the stack first.
+    const std::vector<Control*>& children() const { return children_; }
+    // The control's outer rectangle in window client coordinates.
+    Rect windowRect(const Control& control) const;
+
+    // Input, as the platform delivers it.
+    // The topmost visible control under a point of the client area, looking
+    // into frames; nullptr where only the window itself is.
+    Control* controlAt(Point p) const;
+    // Whether input can reach the control: it and every container enabled
+    // and visible.
+    bool acceptsInput(const Control& control) const;
+    // A click at a point: raises Click of the control there, if it takes input.
+    bool clickAt(Point p);
+    // The second click of a double-click at a point: raises DblClick of the
+    // control there, if it takes input. A push button takes it as one more
+    // Click, as buttons do.
+    bool dblClickAt(Point p);
+    // A push button pressed from the keyboard (Space, Enter) while it has
+    // the focus: raises its Click if it takes input.
+    bool keyClick(Control& button);
+
+    // Window events. Activate is raised once only, however often the
+    // window becomes active again.
+    std::function<void()> onLoad;
+    std::function<void()> onActivate;
+    std::function<void()> onUnload;
+    bool load();
+    bool activate();
+    bool unload();
+
+    // Keyboard focus as the program asks for it: a control, or nullptr for
+    // the window itself.
+    void setFocus(Control* control);
+    Control* focus() const { return focus_; }
+    // The backend tells the model where the native focus went.
+    void noteFocus(Control* control) { focus_ = control; }
+
+    void setObserver(FormObserver* observer) { observer_ = observer; }
+    void setFatalReport(FatalReport* report) { fatalReport_ = report; }
+    // True once a handler failed: the failure was reported and nothing more
+    // is dispatched; the program is to end with a non-zero status.
+    bool failed() const { return failed_; }
+
+    // Runs a handler the way every event is run: nothing after a failure,
+    // and any failure that escapes it reported once. Returns whether it ran.
+    bool dispatch(const std::function<void()>& handler);
+
+private:
+    friend class Control;
+    void changed(Control& control, Property p);
+    static Control* hit(const std::vector<Control*>& stack, Point p);
+
+    std::string name_;
+    std::string caption_;
+    Twips clientWidth_;
+    Twips clientHeight_;
+    std::vector<std::unique_ptr<Control>> owned_;
+    std::vector<Control*> children_;
+    Control* focus_ = nullptr;
+    FormObserver* observer_ = nullptr;
+    FatalReport* fatalReport_ = nullptr;
+    bool failed_ = false;
+    bool activated_ = false;
+};
+
+}  // namespace forms
