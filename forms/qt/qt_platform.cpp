@@ -1,0 +1,35 @@
+#include "forms/qt/qt_platform.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFontDatabase>
+#include <QMessageBox>
+
+namespace qtforms {
+
+void registerEmbeddedFonts() {
+    QDirIterator it(QStringLiteral(":/fonts"));
+    while (it.hasNext()) {
+        QFontDatabase::addApplicationFont(it.next());
+    }
+}
+
+forms::Question::Answer QtQuestion::ask(const std::string& prompt, const std::string& title) {
+    QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title), QString::fromStdString(prompt),
+                    QMessageBox::Yes | QMessageBox::No, parent_);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+void QtFatalReport::report(const std::string& message) {
+    QMessageBox::critical(nullptr, QStringLiteral("TABELLONE DELLA SORVINA"),
+                          QString::fromStdString(message));
+    QCoreApplication::exit(1);
+}
+
+std::string QtAppFolder::path() {
+    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString();
+}
+
+}  // namespace qtforms

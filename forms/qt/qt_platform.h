@@ -1,0 +1,35 @@
+// The platform interfaces as Qt provides them, and the embedded resources.
+#pragma once
+
+#include <QWidget>
+
+#include "forms/platform.h"
+
+namespace qtforms {
+
+// Registers the fonts embedded in the executable. Call once, after the
+// QApplication exists and before any window is built.
+void registerEmbeddedFonts();
+
+// The platform's modal Yes/No message box: no icon, Yes the default.
+class QtQuestion : public forms::Question {
+public:
+    explicit QtQuestion(QWidget* parent) : parent_(parent) {}
+    Answer ask(const std::string& prompt, const std::string& title) override;
+
+private:
+    QWidget* parent_;
+};
+
+// An error box, then the event loop is told to end with status 1.
+class QtFatalReport : public forms::FatalReport {
+public:
+    void report(const std::string& message) override;
+};
+
+class QtAppFolder : public forms::AppFolder {
+public:
+    std::string path() override;
+};
+
+}  // namespace qtforms
