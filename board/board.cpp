@@ -81,7 +81,9 @@ void Board::activate() {
     estrai_.setEnabled(false);
 }
 
-void Board::unload() { log_.close(); }
+void Board::unload() {
+    log_.close();
+}
 
 void Board::call(int index) {
     forms::Control& c = cell(index);
@@ -105,8 +107,8 @@ void Board::call(int index) {
 
     c.setTag(kCalledTag);
 
-    const bool anyFree =
-        std::any_of(num_.begin(), num_.end(), [](const forms::Control* n) { return n->tag().empty(); });
+    const bool anyFree = std::any_of(num_.begin(), num_.end(),
+                                     [](const forms::Control* n) { return n->tag().empty(); });
     estrai_.setEnabled(anyFree);
 }
 
@@ -118,8 +120,8 @@ void Board::closeDisplay() {
 
 void Board::draw() {
     random_.reseed();
-    const bool anyFree =
-        std::any_of(num_.begin(), num_.end(), [](const forms::Control* n) { return n->tag().empty(); });
+    const bool anyFree = std::any_of(num_.begin(), num_.end(),
+                                     [](const forms::Control* n) { return n->tag().empty(); });
     if (anyFree) {
         // Values that fall on a called number are passed over, so every free
         // number is equally likely.

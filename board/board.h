@@ -31,7 +31,7 @@ int candidateFor(float r);
 int slotNumber(const std::string& text);
 
 class Board {
-public:
+  public:
     // Hooks the handlers onto the window's events. The round log is opened
     // by Load and closed by Unload.
     Board(forms::Form& tabellone, roundlog::RoundLog& log, forms::Question& question,
@@ -59,13 +59,9 @@ public:
     forms::FontSize4 defaultsize() const { return defaultsize_; }
     forms::Color defaultBack() const { return defaultBack_; }
 
-private:
-    forms::Control& cell(int index) const {
-        return *num_.at(static_cast<std::size_t>(index));
-    }
-    forms::Control& slot(int index) const {
-        return *last_.at(static_cast<std::size_t>(index));
-    }
+  private:
+    forms::Control& cell(int index) const { return *num_.at(static_cast<std::size_t>(index)); }
+    forms::Control& slot(int index) const { return *last_.at(static_cast<std::size_t>(index)); }
 
     forms::Form& form_;
     roundlog::RoundLog& log_;

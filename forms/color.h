@@ -13,13 +13,23 @@ constexpr Color rgb(unsigned r, unsigned g, unsigned b) {
     return static_cast<Color>((b & 0xFFU) << 16U | (g & 0xFFU) << 8U | (r & 0xFFU));
 }
 
-constexpr bool isSystemColor(Color c) { return (c & 0x80000000U) != 0; }
+constexpr bool isSystemColor(Color c) {
+    return (c & 0x80000000U) != 0;
+}
 
-constexpr Color systemColor(unsigned number) { return 0x80000000U | number; }
+constexpr Color systemColor(unsigned number) {
+    return 0x80000000U | number;
+}
 
-constexpr unsigned redOf(Color c) { return c & 0xFFU; }
-constexpr unsigned greenOf(Color c) { return (c >> 8U) & 0xFFU; }
-constexpr unsigned blueOf(Color c) { return (c >> 16U) & 0xFFU; }
+constexpr unsigned redOf(Color c) {
+    return c & 0xFFU;
+}
+constexpr unsigned greenOf(Color c) {
+    return (c >> 8U) & 0xFFU;
+}
+constexpr unsigned blueOf(Color c) {
+    return (c >> 16U) & 0xFFU;
+}
 
 // The plain RGB value behind a colour. System colours are fixed here rather
 // than taken from the desktop's scheme, so that the yellow titles keep the

@@ -12,7 +12,9 @@ FontSize4 toFontSize4(float points) {
     return static_cast<FontSize4>(std::llround(static_cast<double>(points) * 10000.0));
 }
 
-float toPoints(FontSize4 size) { return static_cast<float>(static_cast<double>(size) / 10000.0); }
+float toPoints(FontSize4 size) {
+    return static_cast<float>(static_cast<double>(size) / 10000.0);
+}
 
 Control::Control(Form& form, Kind kind, std::string name, int index, Control* container, Rect rect)
     : form_(&form),
@@ -22,7 +24,9 @@ Control::Control(Form& form, Kind kind, std::string name, int index, Control* co
       container_(container),
       rect_(rect) {}
 
-void Control::changed(Property p) { form_->changed(*this, p); }
+void Control::changed(Property p) {
+    form_->changed(*this, p);
+}
 
 void Control::setText(std::string text) {
     text_ = std::move(text);
@@ -54,7 +58,9 @@ void Control::setFontBold(bool bold) {
     changed(Property::Font);
 }
 
-void Control::setFontSize(float points) { setFontSize4(toFontSize4(points)); }
+void Control::setFontSize(float points) {
+    setFontSize4(toFontSize4(points));
+}
 
 void Control::setFontSize4(FontSize4 size) {
     font_.size = size;
@@ -85,7 +91,8 @@ Form::Form(std::string name, std::string caption, Twips clientWidth, Twips clien
 Form::~Form() = default;
 
 Control& Form::add(Kind kind, std::string name, int index, Control* container, Rect rect) {
-    owned_.push_back(std::make_unique<Control>(*this, kind, std::move(name), index, container, rect));
+    owned_.push_back(
+        std::make_unique<Control>(*this, kind, std::move(name), index, container, rect));
     Control* c = owned_.back().get();
     (container != nullptr ? container->children_ : children_).push_back(c);
     return *c;
@@ -176,7 +183,9 @@ bool Form::keyClick(Control& button) {
     return dispatch([&button] { button.onClick(button.index()); });
 }
 
-bool Form::load() { return onLoad && dispatch(onLoad); }
+bool Form::load() {
+    return onLoad && dispatch(onLoad);
+}
 
 bool Form::activate() {
     if (activated_) {
@@ -186,7 +195,9 @@ bool Form::activate() {
     return onActivate && dispatch(onActivate);
 }
 
-bool Form::unload() { return onUnload && dispatch(onUnload); }
+bool Form::unload() {
+    return onUnload && dispatch(onUnload);
+}
 
 void Form::setFocus(Control* control) {
     focus_ = control;

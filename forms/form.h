@@ -33,7 +33,9 @@ struct Rect {
 
     Twips right() const { return left + width; }
     Twips bottom() const { return top + height; }
-    bool contains(Point p) const { return p.x >= left && p.x < right() && p.y >= top && p.y < bottom(); }
+    bool contains(Point p) const {
+        return p.x >= left && p.x < right() && p.y >= top && p.y < bottom();
+    }
 };
 
 // A font size as the platform keeps it: a fixed-point decimal with four
@@ -58,7 +60,7 @@ enum class Property { Text, Tag, BackColor, ForeColor, Font, Enabled, Visible, T
 enum class Alignment { Left = 0, Right = 1, Center = 2 };
 
 class Control {
-public:
+  public:
     Control(Form& form, Kind kind, std::string name, int index, Control* container, Rect rect);
     Control(const Control&) = delete;
     Control& operator=(const Control&) = delete;
@@ -125,7 +127,7 @@ public:
     // Whether the control can take the keyboard focus at all.
     bool focusable() const { return kind_ == Kind::TextBox || kind_ == Kind::CommandButton; }
 
-private:
+  private:
     friend class Form;
     void changed(Property p);
 
@@ -148,7 +150,7 @@ private:
 
 // Told of every change to the model, so that a backend can redraw.
 class FormObserver {
-public:
+  public:
     virtual ~FormObserver() = default;
     virtual void propertyChanged(Control& control, Property property) = 0;
     // The program asked for the focus: on a control, or nullptr for the window.
@@ -156,7 +158,7 @@ public:
 };
 
 class Form {
-public:
+  public:
     Form(std::string name, std::string caption, Twips clientWidth, Twips clientHeight);
     Form(const Form&) = delete;
     Form& operator=(const Form&) = delete;
@@ -225,7 +227,7 @@ public:
     // and any failure that escapes it reported once. Returns whether it ran.
     bool dispatch(const std::function<void()>& handler);
 
-private:
+  private:
     friend class Control;
     void changed(Control& control, Property p);
     static Control* hit(const std::vector<Control*>& stack, Point p);

@@ -11,13 +11,13 @@ namespace forms {
 // which reports it once and ends the program. what() is the message shown
 // to the user, in Italian.
 class FatalError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 // The modal Yes/No question (no icon, Yes the default button).
 class Question {
-public:
+  public:
     enum class Answer { Yes, No };
     virtual ~Question() = default;
     virtual Answer ask(const std::string& prompt, const std::string& title) = 0;
@@ -25,14 +25,14 @@ public:
 
 // Shows an untrapped failure to the user. The caller ends the program after.
 class FatalReport {
-public:
+  public:
     virtual ~FatalReport() = default;
     virtual void report(const std::string& message) = 0;
 };
 
 // Single-precision values uniform in [0, 1): 1.0 is never returned.
 class Random {
-public:
+  public:
     virtual ~Random() = default;
     // Seeds the generator afresh from the clock.
     virtual void reseed() = 0;
@@ -43,21 +43,21 @@ public:
 struct LocalTime {
     int year = 0;
     int month = 0;  // 1..12
-    int day = 0;  // 1..31
-    int hour = 0;  // 0..23
+    int day = 0;    // 1..31
+    int hour = 0;   // 0..23
     int minute = 0;
     int second = 0;
 };
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual LocalTime now() = 0;
 };
 
 // The folder that holds the executable.
 class AppFolder {
-public:
+  public:
     virtual ~AppFolder() = default;
     virtual std::string path() = 0;
 };

@@ -26,7 +26,8 @@ LocalTime SystemClock::now() {
 #else
     localtime_r(&t, &tm);
 #endif
-    return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+    return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                     tm.tm_hour,        tm.tm_min,     tm.tm_sec};
 }
 
 }  // namespace forms

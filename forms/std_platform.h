@@ -10,16 +10,16 @@ namespace forms {
 
 // A Mersenne Twister reseeded from the high-resolution clock.
 class ClockSeededRandom : public Random {
-public:
+  public:
     void reseed() override;
     float next() override;
 
-private:
+  private:
     std::mt19937 engine_;
 };
 
 class SystemClock : public Clock {
-public:
+  public:
     LocalTime now() override;
 };
 

@@ -122,9 +122,13 @@ void RoundLog::open() {
     fd_ = fd;
 }
 
-void RoundLog::appendCall(std::string_view cellText) { append(callRecord(cellText)); }
+void RoundLog::appendCall(std::string_view cellText) {
+    append(callRecord(cellText));
+}
 
-void RoundLog::appendHeader() { append(roundHeader(clock_)); }
+void RoundLog::appendHeader() {
+    append(roundHeader(clock_));
+}
 
 void RoundLog::append(const std::string& bytes) {
     if (fd_ < 0) {

@@ -27,7 +27,7 @@ std::string callRecord(std::string_view cellText);
 std::string roundHeader(forms::Clock& clock);
 
 class RoundLog {
-public:
+  public:
     RoundLog(std::string path, forms::Clock& clock);
     RoundLog(const RoundLog&) = delete;
     RoundLog& operator=(const RoundLog&) = delete;
@@ -47,7 +47,7 @@ public:
     // Every failure throws forms::FatalError with an Italian message that
     // names the file and the system's reason.
 
-private:
+  private:
     // One write of the whole record at the end of the file, then synced to
     // disk before returning: a call the caller has seen is never lost.
     void append(const std::string& bytes);

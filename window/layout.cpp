@@ -34,7 +34,9 @@ Font comic(double points, bool bold = false, bool italic = false) {
 }
 
 // The window's default font, which labels without a font of their own use.
-Font defaultFont() { return font("MS Sans Serif", 8.25); }
+Font defaultFont() {
+    return font("MS Sans Serif", 8.25);
+}
 
 Control& stars(forms::Form& f, Control* container, int index, Rect r, int tab) {
     Control& p = f.add(Kind::PictureBox, "Picture2", index, container, r);

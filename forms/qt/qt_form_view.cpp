@@ -47,10 +47,10 @@ Qt::Alignment toQtAlignment(forms::Alignment a) {
 
 // A read-only text box. Taking the focus from the keyboard selects nothing.
 class TextBox : public QLineEdit {
-public:
+  public:
     using QLineEdit::QLineEdit;
 
-protected:
+  protected:
     void focusInEvent(QFocusEvent* e) override {
         QLineEdit::focusInEvent(e);
         deselect();
@@ -60,17 +60,17 @@ protected:
 // Fills its back colour and draws its picture unscaled from the top-left
 // corner; transparent pixels show the back colour.
 class PictureBox : public QWidget {
-public:
+  public:
     PictureBox(QPixmap picture, QWidget* parent) : QWidget(parent), picture_(std::move(picture)) {}
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* /*e*/) override {
         QPainter p(this);
         p.fillRect(rect(), palette().color(QPalette::Window));
         p.drawPixmap(0, 0, picture_);
     }
 
-private:
+  private:
     QPixmap picture_;
 };
 
@@ -80,7 +80,9 @@ int toPixels(forms::Twips t) {
     return static_cast<int>(std::floor(static_cast<double>(t) / kTwipsPerPixel + 0.5));
 }
 
-forms::Twips toTwips(int pixel) { return pixel * kTwipsPerPixel + kTwipsPerPixel / 2; }
+forms::Twips toTwips(int pixel) {
+    return pixel * kTwipsPerPixel + kTwipsPerPixel / 2;
+}
 
 QColor toQColor(forms::Color c) {
     const forms::Color v = forms::resolveColor(c);
@@ -131,7 +133,9 @@ QtFormView::QtFormView(forms::Form& form, QWidget* parent) : QWidget(parent), fo
     form.setObserver(this);
 }
 
-QtFormView::~QtFormView() { form_.setObserver(nullptr); }
+QtFormView::~QtFormView() {
+    form_.setObserver(nullptr);
+}
 
 QWidget* QtFormView::widgetFor(const Control& control) const {
     const auto it = widgets_.find(&control);
@@ -200,9 +204,9 @@ QWidget* QtFormView::createWidget(Control& control, QWidget* parent) {
     }
     // The view takes every mouse event itself and asks the form where it goes.
     w->setAttribute(Qt::WA_TransparentForMouseEvents);
-    w->setObjectName(QString::fromStdString(control.index() >= 0 ? control.name() + "(" +
-                                                                       std::to_string(control.index()) + ")"
-                                                                 : control.name()));
+    w->setObjectName(QString::fromStdString(
+        control.index() >= 0 ? control.name() + "(" + std::to_string(control.index()) + ")"
+                             : control.name()));
     widgets_[&control] = w;
     controls_[w] = &control;
 
@@ -298,7 +302,9 @@ void QtFormView::focusRequested(Control* control) {
     }
 }
 
-forms::Point QtFormView::twipsAt(const QPoint& pos) { return {toTwips(pos.x()), toTwips(pos.y())}; }
+forms::Point QtFormView::twipsAt(const QPoint& pos) {
+    return {toTwips(pos.x()), toTwips(pos.y())};
+}
 
 forms::Control* QtFormView::buttonAt(const QPoint& pos) const {
     Control* c = form_.controlAt(twipsAt(pos));

@@ -27,7 +27,7 @@ QColor toQColor(forms::Color c);
 QFont toQFont(const forms::Font& font);
 
 class QtFormView : public QWidget, public forms::FormObserver {
-public:
+  public:
     explicit QtFormView(forms::Form& form, QWidget* parent = nullptr);
     ~QtFormView() override;
     QtFormView(const QtFormView&) = delete;
@@ -42,7 +42,7 @@ public:
     void propertyChanged(forms::Control& control, forms::Property property) override;
     void focusRequested(forms::Control* control) override;
 
-protected:
+  protected:
     bool event(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
@@ -53,7 +53,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
 
-private:
+  private:
     QWidget* createWidget(forms::Control& control, QWidget* parent);
     void applyAll(forms::Control& control);
     void applyColors(forms::Control& control);

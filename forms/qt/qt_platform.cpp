@@ -5,6 +5,7 @@
 #include <QDirIterator>
 #include <QFontDatabase>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace qtforms {
 
@@ -16,15 +17,19 @@ void registerEmbeddedFonts() {
 }
 
 forms::Question::Answer QtQuestion::ask(const std::string& prompt, const std::string& title) {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title), QString::fromStdString(prompt),
-                    QMessageBox::Yes | QMessageBox::No, parent_);
+    QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title),
+                    QString::fromStdString(prompt), QMessageBox::Yes | QMessageBox::No, parent_);
     box.setDefaultButton(QMessageBox::Yes);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Sì"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("No"));
     return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
 void QtFatalReport::report(const std::string& message) {
-    QMessageBox::critical(nullptr, QStringLiteral("TABELLONE DELLA SORVINA"),
-                          QString::fromStdString(message));
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("TABELLONE DELLA SORVINA"),
+                    QString::fromStdString(message), QMessageBox::Ok);
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+    box.exec();
     QCoreApplication::exit(1);
 }
 

@@ -13,22 +13,22 @@ void registerEmbeddedFonts();
 
 // The platform's modal Yes/No message box: no icon, Yes the default.
 class QtQuestion : public forms::Question {
-public:
+  public:
     explicit QtQuestion(QWidget* parent) : parent_(parent) {}
     Answer ask(const std::string& prompt, const std::string& title) override;
 
-private:
+  private:
     QWidget* parent_;
 };
 
 // An error box, then the event loop is told to end with status 1.
 class QtFatalReport : public forms::FatalReport {
-public:
+  public:
     void report(const std::string& message) override;
 };
 
 class QtAppFolder : public forms::AppFolder {
-public:
+  public:
     std::string path() override;
 };
 

@@ -1,0 +1,31 @@
+# Shared by run.sh and test.sh: installs the Debian 12 packages that are
+# missing (with sudo when not root) and builds the project.
+# Usage: source tools/setup.sh; need_packages PKG...; build_project PRESET [TARGET...]
+
+need_packages() {
+    local missing=()
+    local p
+    for p in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$p")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# What building the board needs.
+BUILD_PACKAGES=(cmake g++ ninja-build qt6-base-dev libgl-dev fonts-comic-neue fonts-liberation2)
+# What running it on a virtual display and looking at it needs.
+DISPLAY_PACKAGES=(xvfb xauth imagemagick xdotool)
+
+build_project() {
+    local preset="$1"
+    shift
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j "$(nproc)" ${1:+--target "$@"}
+}
