@@ -5,6 +5,6 @@ set -euo pipefail
 cd "$(dirname "$0")"
 source tools/setup.sh
 
-need_packages "${BUILD_PACKAGES[@]}" libgtest-dev
+need_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 build_project default
 ctest --preset default -j "$(nproc)"

@@ -23,6 +23,11 @@ BUILD_PACKAGES=(cmake g++ ninja-build qt6-base-dev libgl-dev fonts-comic-neue fo
 # What running it on a virtual display and looking at it needs.
 DISPLAY_PACKAGES=(xvfb xauth imagemagick xdotool)
 
+# What the tests need beyond the build: GoogleTest, and a virtual display
+# with a window manager and input tools for the tests that drive the real
+# program as a user would.
+TEST_PACKAGES=(libgtest-dev xvfb xauth xdotool imagemagick openbox x11-utils)
+
 build_project() {
     local preset="$1"
     shift
