@@ -1,5 +1,6 @@
 #include "window/layout.h"
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -26,7 +27,7 @@ constexpr Color kRed = rgb(255, 0, 0);
 constexpr Color kBlack = rgb(0, 0, 0);
 
 Font font(const char* name, double points, bool bold = false, bool italic = false) {
-    return Font{name, static_cast<forms::FontSize4>(points * 10000.0 + 0.5), bold, italic};
+    return Font{name, std::llround(points * 10000.0), bold, italic};
 }
 
 Font comic(double points, bool bold = false, bool italic = false) {

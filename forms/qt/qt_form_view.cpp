@@ -30,7 +30,7 @@ QPixmap pictureFor(const std::string& name) {
     if (name.empty()) {
         return {};
     }
-    return QPixmap(QStringLiteral(":/pictures/") + QString::fromStdString(name));
+    return {QStringLiteral(":/pictures/") + QString::fromStdString(name)};
 }
 
 Qt::Alignment toQtAlignment(forms::Alignment a) {
@@ -43,6 +43,11 @@ Qt::Alignment toQtAlignment(forms::Alignment a) {
             break;
     }
     return Qt::AlignLeft;
+}
+
+// A stack of controls listed from the bottom up.
+std::vector<Control*> bottomUp(const std::vector<Control*>& topFirst) {
+    return {topFirst.rbegin(), topFirst.rend()};
 }
 
 // A read-only text box. Taking the focus from the keyboard selects nothing.
@@ -111,8 +116,8 @@ QtFormView::QtFormView(forms::Form& form, QWidget* parent) : QWidget(parent), fo
     setMouseTracking(false);
     // Controls are created from the bottom of each stack up, so that each
     // new widget lies above the ones before it.
-    for (auto it = form.children().rbegin(); it != form.children().rend(); ++it) {
-        createWidget(**it, this);
+    for (Control* c : bottomUp(form.children())) {
+        createWidget(*c, this);
     }
     // Tab order follows TabIndex over the controls that take the focus.
     std::vector<Control*> order;
@@ -126,6 +131,8 @@ QtFormView::QtFormView(forms::Form& form, QWidget* parent) : QWidget(parent), fo
     for (std::size_t i = 1; i < order.size(); ++i) {
         QWidget::setTabOrder(widgetFor(*order[i - 1]), widgetFor(*order[i]));
     }
+    activation_.setSingleShot(true);
+    connect(&activation_, &QTimer::timeout, this, [this] { form_.activate(); });
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget* /*old*/, QWidget* now) {
         const auto it = controls_.find(now);
         form_.noteFocus(it != controls_.end() ? it->second : nullptr);
@@ -213,8 +220,8 @@ QWidget* QtFormView::createWidget(Control& control, QWidget* parent) {
     const QRect r = pixelRect(control);
     const QPoint origin = parent == this ? QPoint(0, 0) : parent->mapTo(this, QPoint(0, 0));
     w->setGeometry(r.translated(-origin));
-    for (auto it = control.children().rbegin(); it != control.children().rend(); ++it) {
-        createWidget(**it, w);
+    for (Control* c : bottomUp(control.children())) {
+        createWidget(*c, w);
     }
     applyAll(control);
     return w;
@@ -223,7 +230,7 @@ QWidget* QtFormView::createWidget(Control& control, QWidget* parent) {
 void QtFormView::applyAll(Control& control) {
     for (const Property p : {Property::Text, Property::BackColor, Property::Font, Property::Enabled,
                              Property::Visible}) {
-        propertyChanged(control, p);
+        apply(control, p);
     }
 }
 
@@ -257,6 +264,10 @@ void QtFormView::applyColors(Control& control) {
 }
 
 void QtFormView::propertyChanged(Control& control, Property property) {
+    apply(control, property);
+}
+
+void QtFormView::apply(Control& control, Property property) {
     QWidget* w = widgetFor(control);
     if (w == nullptr) {
         return;
@@ -420,7 +431,7 @@ void QtFormView::showEvent(QShowEvent* e) {
     if (!shown_) {
         shown_ = true;
         // The window becomes active once, right after it first shows.
-        QTimer::singleShot(0, this, [this] { form_.activate(); });
+        activation_.start(0);
     }
 }
 

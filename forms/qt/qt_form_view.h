@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QTimer>
 #include <QWidget>
 #include <unordered_map>
 
@@ -56,6 +57,7 @@ class QtFormView : public QWidget, public forms::FormObserver {
   private:
     QWidget* createWidget(forms::Control& control, QWidget* parent);
     void applyAll(forms::Control& control);
+    void apply(forms::Control& control, forms::Property property);
     void applyColors(forms::Control& control);
     static forms::Point twipsAt(const QPoint& pos);
     forms::Control* buttonAt(const QPoint& pos) const;
@@ -66,6 +68,7 @@ class QtFormView : public QWidget, public forms::FormObserver {
     std::unordered_map<const QWidget*, forms::Control*> controls_;
     forms::Control* pressed_ = nullptr;  // push button held down by the mouse
     bool shown_ = false;
+    QTimer activation_;  // raises Activate once the window has first shown
 };
 
 }  // namespace qtforms
