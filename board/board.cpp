@@ -6,9 +6,10 @@
 namespace board {
 
 int candidateFor(float r) {
-    // 90 * r in single precision stays below 90 for every r below 1, but the
-    // clamp keeps the cell in range whatever the generator gives.
-    const int candidate = static_cast<int>(90.0F * r) + 1;
+    // The product is exact in double precision, so every number gets exactly
+    // the values of r in [(n - 1) / 90, n / 90); the clamp keeps the cell in
+    // range whatever the generator gives.
+    const int candidate = static_cast<int>(90.0 * static_cast<double>(r)) + 1;
     return std::clamp(candidate, 1, window::kCells);
 }
 
