@@ -1,173 +1,223 @@
-// The forms model on small hand-built windows: which control a point lands
-// on, which events get through, and how a failing handler ends dispatch.
+// The forms model on a small hand-built window: which control a point lands
+// on, which events get through, and how a failing handler ends dispatch; then
+// the board window as it is created: where every control sits, what covers
+// what, and how the cells, the strip and the big number look.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fakes.h"
 #include "forms/form.h"
+#include "window/layout.h"
 
 namespace {
 
+using fakes::Strings;
 using forms::Control;
-using forms::Form;
 using forms::Kind;
+using forms::Point;
+using forms::Rect;
 
 // A window 1000 x 800 with, top of the stack first: a button, a frame at
 // (100,100) holding a small label over a big one, and a label under it all.
 struct Sample {
-    Form form{"f", "F", 1000, 800};
+    forms::Form form{"f", "F", 1000, 800};
     Control& button = form.add(Kind::CommandButton, "button", -1, nullptr, {600, 50, 200, 100});
     Control& frame = form.add(Kind::Frame, "frame", -1, nullptr, {100, 100, 400, 300});
     Control& back = form.add(Kind::Label, "back", -1, nullptr, {0, 0, 1000, 800});
     Control& small = form.add(Kind::Label, "cell", 7, &frame, {50, 60, 100, 100});
     Control& big = form.add(Kind::Label, "cell", 8, &frame, {0, 0, 600, 600});
-    std::vector<std::string> events;
+    Strings events;
+    fakes::RecordingReport report;
 
     Sample() {
+        form.setFatalReport(&report);
         for (Control* c : form.controls()) {
-            c->onClick = [this, c](int i) {
-                events.push_back(c->name() + ".click" + std::to_string(i));
-            };
-            c->onDblClick = [this, c](int i) {
-                events.push_back(c->name() + ".dbl" + std::to_string(i));
-            };
+            const std::string n = c->name();
+            c->onClick = [this, n](int i) { events.push_back(n + ".click" + std::to_string(i)); };
+            c->onDblClick = [this, n](int i) { events.push_back(n + ".dbl" + std::to_string(i)); };
         }
     }
 };
 
-TEST(FormHit, TopmostVisibleControlWithFrameChildrenRelativeToTheFrame) {
+TEST(Form, InputReachesTheTopmostVisibleControlThatTakesIt) {
     Sample s;
-    // (150,160) is (50,60) in the frame: the corner of the small label.
-    EXPECT_EQ(s.form.controlAt({150, 160}), &s.small);
-    EXPECT_EQ(s.form.controlAt({249, 259}), &s.small);
-    EXPECT_EQ(s.form.controlAt({250, 160}), &s.big);  // right edge is outside
-    EXPECT_EQ(s.form.controlAt({149, 160}), &s.big);
-    // The big label reaches past the frame; the frame clips it.
-    EXPECT_EQ(s.form.controlAt({499, 399}), &s.big);
-    EXPECT_EQ(s.form.controlAt({500, 399}), &s.back);
-    EXPECT_EQ(s.form.controlAt({499, 400}), &s.back);
-    EXPECT_EQ(s.form.controlAt({650, 60}), &s.button);
-    EXPECT_EQ(s.form.controlAt({0, 0}), &s.back);
-    // Outside the client area there is nothing.
-    EXPECT_EQ(s.form.controlAt({-1, 10}), nullptr);
-    EXPECT_EQ(s.form.controlAt({1000, 10}), nullptr);
-    EXPECT_EQ(s.form.controlAt({10, 800}), nullptr);
+    // Frame children are placed relative to the frame, and clipped by it.
+    const std::vector<std::pair<forms::Point, Control*>> hits{
+        {{150, 160}, &s.small}, {{249, 259}, &s.small}, {{250, 160}, &s.big},
+        {{499, 399}, &s.big},   {{500, 399}, &s.back},  {{499, 400}, &s.back},
+        {{650, 60}, &s.button}, {{1000, 10}, nullptr},  {{10, 800}, nullptr}};
+    for (const auto& [p, c] : hits) EXPECT_EQ(s.form.controlAt(p), c) << p.x << "," << p.y;
 
-    EXPECT_EQ(s.form.windowRect(s.small).left, 150);
-    EXPECT_EQ(s.form.windowRect(s.small).top, 160);
-}
-
-TEST(FormHit, HiddenControlsDoNotCoverDisabledOnesDo) {
-    Sample s;
-    s.small.setVisible(false);
-    EXPECT_EQ(s.form.controlAt({160, 170}), &s.big);
-    s.frame.setVisible(false);
-    EXPECT_EQ(s.form.controlAt({160, 170}), &s.back);
-    s.frame.setVisible(true);
-    s.frame.setEnabled(false);
-    EXPECT_EQ(s.form.controlAt({160, 170}), &s.big);
-    s.button.setEnabled(false);
-    EXPECT_EQ(s.form.controlAt({650, 60}), &s.button);
-    // ...but a disabled control swallows the click instead of passing it on.
-    EXPECT_FALSE(s.form.clickAt({650, 60}));
-    EXPECT_FALSE(s.form.dblClickAt({160, 170}));
-    EXPECT_TRUE(s.events.empty());
-}
-
-TEST(FormInput, EventsReachOnlyControlsThatTakeInput) {
-    Sample s;
     EXPECT_TRUE(s.form.clickAt({160, 170}));
-    EXPECT_TRUE(s.form.dblClickAt({160, 170}));
     EXPECT_TRUE(s.form.dblClickAt({140, 170}));
-    EXPECT_EQ(s.events, (std::vector<std::string>{"cell.click7", "cell.dbl7", "cell.dbl8"}));
-
-    s.events.clear();
-    s.frame.setEnabled(false);  // a disabled container blocks its children
-    EXPECT_FALSE(s.form.dblClickAt({160, 170}));
-    EXPECT_FALSE(s.form.acceptsInput(s.small));
-    s.frame.setEnabled(true);
-    s.frame.setVisible(false);
-    EXPECT_FALSE(s.form.acceptsInput(s.small));
-    s.frame.setVisible(true);
-    s.small.setEnabled(false);
-    EXPECT_FALSE(s.form.dblClickAt({160, 170}));
-    EXPECT_TRUE(s.events.empty());
-
-    // A push button takes a double-click as one more Click.
-    EXPECT_TRUE(s.form.dblClickAt({650, 60}));
-    EXPECT_EQ(s.events, (std::vector<std::string>{"button.click-1"}));
+    EXPECT_TRUE(s.form.dblClickAt({650, 60}));  // a push button takes it as one more Click
     EXPECT_TRUE(s.form.keyClick(s.button));
     EXPECT_FALSE(s.form.keyClick(s.back));  // not a button
+    EXPECT_EQ(s.events, (Strings{"cell.click7", "cell.dbl8", "button.click-1", "button.click-1"}));
+    s.events.clear();
+
+    // Hidden controls do not cover; disabled ones do, and swallow the input,
+    // as do the controls in a disabled or hidden frame.
+    s.small.setVisible(false);
+    EXPECT_EQ(s.form.controlAt({160, 170}), &s.big);
+    s.frame.setEnabled(false);
+    EXPECT_FALSE(s.form.dblClickAt({160, 170}));
+    s.frame.setEnabled(true);
+    s.frame.setVisible(false);
+    EXPECT_EQ(s.form.controlAt({160, 170}), &s.back);
+    EXPECT_FALSE(s.form.acceptsInput(s.big));
     s.button.setEnabled(false);
+    EXPECT_FALSE(s.form.clickAt({650, 60}));
     EXPECT_FALSE(s.form.keyClick(s.button));
-    EXPECT_EQ(s.events, (std::vector<std::string>{"button.click-1", "button.click-1"}));
+    EXPECT_TRUE(s.events.empty());
 }
 
-TEST(FormEvents, ActivateIsRaisedOnceOnly) {
-    Form form("f", "F", 100, 100);
-    int activations = 0;
-    form.onActivate = [&] { ++activations; };
-    EXPECT_TRUE(form.activate());
-    EXPECT_FALSE(form.activate());
-    form.activate();
-    EXPECT_EQ(activations, 1);
-}
-
-TEST(FormEvents, AFailingHandlerIsReportedOnceAndEndsDispatch) {
+TEST(Form, AFailingHandlerIsReportedOnceAndEndsDispatch) {
     Sample s;
-    fakes::RecordingReport report;
-    s.form.setFatalReport(&report);
-    s.small.onDblClick = [](int) { throw forms::FatalError("Impossibile scrivere il registro"); };
-    int loads = 0;
-    s.form.onLoad = [&] { ++loads; };
+    s.form.onLoad = [&] { s.events.push_back("load"); };
+    s.form.onActivate = [&] { s.events.push_back("activate"); };
+    EXPECT_TRUE(s.form.activate());
+    EXPECT_FALSE(s.form.activate());  // Activate is raised once only
 
-    EXPECT_FALSE(s.form.failed());
+    s.small.onDblClick = [](int) { throw forms::FatalError("Impossibile scrivere il registro"); };
     s.form.dblClickAt({160, 170});
     EXPECT_TRUE(s.form.failed());
-    EXPECT_EQ(report.messages, (std::vector<std::string>{"Impossibile scrivere il registro"}));
-
-    // Nothing runs any more, and the same failure is not reported twice.
-    EXPECT_FALSE(s.form.clickAt({650, 60}));
     EXPECT_FALSE(s.form.dblClickAt({160, 170}));
     EXPECT_FALSE(s.form.keyClick(s.button));
     EXPECT_FALSE(s.form.load());
-    EXPECT_FALSE(s.form.dispatch([] {}));
-    EXPECT_EQ(loads, 0);
-    EXPECT_TRUE(s.events.empty());
-    EXPECT_EQ(report.messages.size(), 1U);
+    EXPECT_EQ(s.events, (Strings{"activate"}));
+    EXPECT_EQ(s.report.messages, (Strings{"Impossibile scrivere il registro"}));
+
+    // Any other exception is reported too, with its text.
+    Sample t;
+    t.form.dispatch([] { throw std::out_of_range("boom"); });
+    ASSERT_EQ(t.report.messages.size(), 1U);
+    EXPECT_NE(t.report.messages[0].find("boom"), std::string::npos);
 }
 
-TEST(FormEvents, AnyOtherExceptionIsReportedWithItsText) {
-    Form form("f", "F", 100, 100);
-    fakes::RecordingReport report;
-    form.setFatalReport(&report);
-    form.dispatch([] { throw std::out_of_range("boom"); });
-    EXPECT_TRUE(form.failed());
-    ASSERT_EQ(report.messages.size(), 1U);
-    EXPECT_NE(report.messages[0].find("boom"), std::string::npos);
+// Calls f with the control under each point, and the point, of a grid `step`
+// apart over c, its last row and column included, within the window.
+template <typename F>
+void forEachPoint(const forms::Form& form, const Control& c, int step, F f) {
+    const Rect r = form.windowRect(c);
+    for (int x = r.left; x < r.right() + step - 1; x += step) {
+        for (int y = r.top; y < r.bottom() + step - 1; y += step) {
+            const Point p{std::min(x, r.right() - 1), std::min(y, r.bottom() - 1)};
+            if (p.x < form.clientWidth()) f(form.controlAt(p), p);  // the right stars reach past it
+        }
+    }
 }
 
-TEST(FormModel, FocusRequestsReachTheObserverAndFontSizesAreFixedPoint) {
-    Sample s;
-    fakes::RecordingObserver observer;
-    s.form.setObserver(&observer);
-    s.form.setFocus(&s.button);
-    s.form.setFocus(nullptr);
-    ASSERT_EQ(observer.focus.size(), 2U);
-    EXPECT_EQ(observer.focus[0].control, &s.button);
-    EXPECT_EQ(observer.focus[1].control, nullptr);
-    EXPECT_EQ(s.form.focus(), nullptr);
+// "name(index) left,top widthxheight" of each control in a stack, top first.
+Strings placed(const std::vector<Control*>& stack) {
+    Strings all;
+    auto n = [](int v) { return std::to_string(v); };
+    for (const Control* c : stack) {
+        const Rect& r = c->rect();
+        all.push_back(c->name() + "(" + n(c->index()) + ") " + n(r.left) + "," + n(r.top) + " " +
+                      n(r.width) + "x" + n(r.height));
+    }
+    return all;
+}
 
-    EXPECT_EQ(forms::toFontSize4(21.75F), 217500);
-    EXPECT_EQ(forms::toFontSize4(230.25F), 2302500);
-    s.small.setFontSize(21.75F + 6.0F);
-    EXPECT_EQ(s.small.font().size, 277500);
-    EXPECT_FLOAT_EQ(s.small.fontSize(), 27.75F);
-    EXPECT_THROW(s.form.control("cell", 9), std::out_of_range);
-    EXPECT_EQ(&s.form.control("cell", 8), &s.big);
+TEST(Layout, CellsSitInBlocksOfThreeRowsByFiveColumns) {
+    // Among them num(0) 210,480; num(4) 3810,480; num(5) 5700,480; num(29) 9300,2280;
+    // num(30) 210,3360; num(60) 210,6240; num(89) 9300,8040.
+    constexpr std::array<int, 10> kLeft{210, 1110, 2010, 2910, 3810, 5700, 6600, 7500, 8400, 9300};
+    constexpr std::array<int, 9> kTop{480, 1380, 2280, 3360, 4260, 5160, 6240, 7140, 8040};
+    auto form = window::makeTabellone();
+    for (std::size_t i = 0; i < window::kCells; ++i) {
+        const Control& c = form->control("num", static_cast<int>(i));
+        const Rect& a = c.rect();
+        EXPECT_EQ(
+            std::tuple(c.container(), a.left, a.top, a.width, a.height),
+            std::tuple(&form->control("numeri"), kLeft.at(i % 10), kTop.at(i / 10), 820, 820));
+        const forms::Font& f = c.font();
+        EXPECT_EQ(
+            std::tuple(c.text(), c.backColor(), c.foreColor(), f.name, f.size, f.bold),
+            std::tuple(std::to_string(i + 1), 0x00C0C000U, 0U, "Comic Sans MS", 217500, false));
+        for (int j = static_cast<int>(i) + 1; j < window::kCells; ++j) {
+            const Rect& b = form->control("num", j).rect();
+            EXPECT_TRUE(a.right() <= b.left || b.right() <= a.left || a.bottom() <= b.top ||
+                        b.bottom() <= a.top)
+                << i << " overlaps " << j;
+        }
+    }
+}
+
+TEST(Layout, TabWalksTheCellsInItsOwnOrder) {
+    const std::vector<int> order{
+        19, 9,  20, 18, 17, 16, 15, 14, 13, 12, 11, 10, 8,  7,  6,  5,  4,  3,  2,  1,  0,  88, 87,
+        86, 85, 84, 83, 82, 81, 80, 78, 77, 76, 75, 74, 73, 72, 71, 70, 68, 67, 66, 65, 64, 63, 62,
+        61, 60, 58, 57, 56, 55, 54, 53, 52, 51, 50, 48, 47, 46, 45, 44, 43, 42, 41, 40, 38, 37, 36,
+        35, 34, 33, 32, 31, 30, 28, 27, 26, 25, 24, 23, 22, 21, 89, 79, 69, 59, 49, 39, 29};
+    ASSERT_EQ(order.size(), 90U);
+    auto form = window::makeTabellone();
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        EXPECT_EQ(form->control("num", order[k]).tabIndex, 12 + static_cast<int>(k)) << order[k];
+    }
+    EXPECT_EQ(form->control("last", 0).tabIndex, 4);
+    EXPECT_EQ(form->control("last", 1).tabIndex, 5);
+    EXPECT_EQ(form->control("last", 2).tabIndex, 7);
+}
+
+TEST(Layout, StacksAndTheLookOfTheStripAndTheBigNumber) {
+    auto form = window::makeTabellone();
+    EXPECT_EQ(std::tuple(form->caption(), form->clientWidth(), form->clientHeight()),
+              std::tuple("TABELLONE DELLA SORVINA", 12975, 10170));
+    EXPECT_EQ(placed(form->children()),
+              (Strings{"Picture2(6) 10260,90 2745x2505", "numeri(-1) 0,750 10695x9405",
+                       "estrai(-1) 10830,3270 1335x585", "Frame1(-1) 10830,3930 1335x4245",
+                       "nuova(-1) 10830,8340 1335x1275", "Picture2(4) 0,870 2385x2535",
+                       "estratto(-1) 2460,1830 6945x6465", "Label1(-1) 0,-30 8415x1125"}));
+    EXPECT_EQ(placed(form->control("Frame1").children()),
+              (Strings{"last(2) 300,3120 800x800", "last(1) 300,2160 800x800",
+                       "last(0) 300,1200 800x800", "Label2(-1) 120,240 1155x885"}));
+    for (int k = 0; k < window::kSlots; ++k) {
+        const Control& s = form->control("last", k);
+        EXPECT_EQ(
+            std::tuple(s.text(), s.backColor(), s.foreColor(), s.font().size, s.toolTipText()),
+            std::tuple("", forms::rgb(0, 0, 128), forms::rgb(255, 255, 0), 240000,
+                       "Doppi click per annullare il numero"));
+    }
+    const Control& estratto = form->control("estratto");
+    const forms::Font& big = estratto.font();
+    EXPECT_EQ(std::tuple(estratto.toolTipText(), big.size, big.bold, big.italic),
+              std::tuple("Doppio Click per chiudere!", 2302500, true, true));
+}
+
+// While the board is shown it wholly covers the big number, and each cell
+// takes the input over its whole square; hiding the board uncovers the big
+// number and the stars on the left. The buttons, the right stars and the
+// strip stay within reach either way.
+TEST(Layout, WhatCanBeReachedWithTheBoardShownAndHidden) {
+    auto form = window::makeTabellone();
+    const Control& estratto = form->control("estratto");
+    auto expectAll = [&](const Control* c, int step) {
+        forEachPoint(*form, *c, step, [&](const Control* at, Point p) {
+            ASSERT_EQ(at, c) << c->name() << " at " << p.x << "," << p.y;
+        });
+    };
+    forEachPoint(*form, estratto, 15, [&](const Control* at, Point p) {
+        ASSERT_TRUE(at != nullptr && at != &estratto) << p.x << "," << p.y;
+    });
+    for (int i = 0; i < window::kCells; ++i) expectAll(&form->control("num", i), 91);
+    const std::vector<const Control*> always{
+        &form->control("estrai"),  &form->control("nuova"),   &form->control("Picture2", 6),
+        &form->control("last", 0), &form->control("last", 1), &form->control("last", 2),
+        &form->control("Label2")};
+    for (const bool shown : {true, false}) {
+        form->control("numeri").setVisible(shown);
+        for (const Control* c : always) expectAll(c, 29);
+    }
+    expectAll(&estratto, 15);
+    expectAll(&form->control("Picture2", 4), 15);
 }
 
 }  // namespace
