@@ -8,3 +8,10 @@ source tools/setup.sh
 need_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 build_project default
 ctest --preset default -j "$(nproc)"
+
+# The unit and widget tests again, built with AddressSanitizer and
+# UndefinedBehaviorSanitizer (a second, Debug build in build-sanitize). The
+# end-to-end tests and the drills ran above, on the real program; memcheck
+# ran there too (drill_valgrind).
+build_project sanitize
+ctest --preset sanitize -j "$(nproc)" -LE 'e2e|drill' -E '^(e2e|drill_)'

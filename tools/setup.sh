@@ -26,7 +26,8 @@ DISPLAY_PACKAGES=(xvfb xauth imagemagick xdotool)
 # What the tests need beyond the build: GoogleTest, and a virtual display
 # with a window manager and input tools for the tests that drive the real
 # program as a user would.
-TEST_PACKAGES=(libgtest-dev xvfb xauth xdotool imagemagick openbox x11-utils)
+TEST_PACKAGES=(libgtest-dev xvfb xauth xdotool imagemagick openbox x11-utils
+    libx11-dev libxtst-dev valgrind tesseract-ocr tesseract-ocr-ita)
 
 build_project() {
     local preset="$1"

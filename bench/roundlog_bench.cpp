@@ -1,0 +1,64 @@
+// The cost of one durable append to the round log on this machine: the
+// board's own RoundLog, one call record (write + fsync) at a time, in a
+// fresh log in the folder given.
+//
+//   bench_roundlog FOLDER [COUNT]
+//
+// Prints "append_us p50 X p99 Y max Z n N" and the same for a header.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "forms/std_platform.h"
+#include "roundlog/roundlog.h"
+
+namespace {
+
+void report(const char* what, std::vector<double> us) {
+    std::sort(us.begin(), us.end());
+    auto rank = [&](double q) {
+        const auto k = static_cast<std::size_t>(std::ceil(q * static_cast<double>(us.size())));
+        return us.at(std::max<std::size_t>(k, 1) - 1);
+    };
+    std::printf("%s p50 %.1f p99 %.1f max %.1f n %zu\n", what, rank(0.5), rank(0.99), us.back(),
+                us.size());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: bench_roundlog FOLDER [COUNT]\n");
+        return 2;
+    }
+    const std::string folder = argv[1];
+    const int count = argc > 2 ? std::stoi(argv[2]) : 500;
+    const std::string path = roundlog::pathIn(folder);
+    std::filesystem::remove(path);
+
+    forms::SystemClock clock;
+    roundlog::RoundLog log(path, clock);
+    log.open();
+    using Clock = std::chrono::steady_clock;
+    std::vector<double> calls;
+    std::vector<double> headers;
+    for (int k = 0; k < count; ++k) {
+        auto t0 = Clock::now();
+        if (k % 90 == 0) {
+            log.appendHeader();
+            headers.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
+            t0 = Clock::now();
+        }
+        log.appendCall(std::to_string(k % 90 + 1));
+        calls.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
+    }
+    log.close();
+    report("append_us", calls);
+    report("header_us", headers);
+    std::filesystem::remove(path);
+    return 0;
+}

@@ -1,0 +1,1012 @@
+// tabellone_xprobe: drives and watches the board from outside, on a real X
+// display, the way a person would: synthetic mouse and keyboard input
+// through XTest, and what is on screen read back from the X server's frame
+// buffer (XGetImage of the root window). It shares no code with the board;
+// the window geometry below is worked out from the layout's twips.
+//
+//   startup [--settle-ms N] [--timeout-ms N] -- PROGRAM [ARGS...]
+//       Starts PROGRAM and times process start to the first frame that shows
+//       two teal cells (first and last of the grid), noting the CPU time it
+//       had by then; after the settle time, reads VmHWM. Prints
+//       "startup_ms X vmhwm_kb Y cpu_ms Z" and ends it.
+//   latency --calls N --draws N [--seed S] [--samples FILE]
+//       On a running board: N calls by double-click on free cells, then N
+//       draws with Estrai, each timed from the input to the big number on
+//       screen. Starts a round first and a new one whenever all 90 are out.
+//   session --steps N --events FILE [--seed S] [--timeout-ms N] [--close]
+//       A scripted session of calls and draws for the drills. Writes what it
+//       saw to FILE: "round" when a round starts, "shown N" (or "shown ?" for
+//       a draw) once a big number is on screen, "drawn N" when a draw's number
+//       is known. Exits 3 when the board disappears. --kill-at-shown N kills
+//       the board (--pid) the moment the Nth big number is seen.
+//       With --pid PID it also knows the board is gone once that process ends.
+//   wait-window --name TITLE [--skip-size WxH] [--timeout-ms N]
+//                                         prints the window's "WxH+X+Y"
+//   gone --name TITLE [--timeout-ms N]    waits until no such window is mapped
+//   key KEYSYM [--to TITLE [--skip-size WxH]]
+//                                         presses and lets go a key, once TITLE
+//                                         has the keyboard focus
+//   copy-text --name TITLE [--skip-size WxH]
+//                                         Ctrl+C in it; prints the clipboard
+//   click X Y [--in TITLE]                a click at a point of the screen, or
+//                                         of that window
+//   close --name TITLE                    asks the window to close
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kBoardTitle = "TABELLONE DELLA SORVINA";
+constexpr const char* kQuestionTitle = "Nuovo giro di sorvina";
+
+struct Rgb {
+    int r = 0;
+    int g = 0;
+    int b = 0;
+    bool operator==(const Rgb&) const = default;
+};
+
+constexpr Rgb kTeal{0, 192, 192};
+constexpr Rgb kRed{255, 0, 0};
+constexpr Rgb kYellow{255, 255, 0};
+
+struct Pt {
+    int x = 0;
+    int y = 0;
+};
+
+// Twips to the nearest pixel at 15 twips a pixel.
+int px(int twips) {
+    return static_cast<int>(std::lround(twips / 15.0));
+}
+
+// Window client coordinates of cell i (0..89): the frame of the grid sits
+// at 0,750 twips; the cells are 820 twips wide with a gap between the
+// halves and between every three rows.
+Pt cellTopLeft(int i) {
+    const int row = i / 10;
+    const int column = i % 10;
+    const int left = 210 + 900 * column + (column >= 5 ? 990 : 0);
+    const int top = 750 + 480 + 900 * row + 180 * (row / 3);
+    return {px(left), px(top)};
+}
+Pt cellCentre(int i) {
+    const Pt p = cellTopLeft(i);
+    return {p.x + px(410), p.y + px(410)};
+}
+// A pixel of the cell's background, clear of its border and its number.
+Pt cellSample(int i) {
+    const Pt p = cellTopLeft(i);
+    return {p.x + 6, p.y + 6};
+}
+
+// The big number: a label at 2460,1830 twips, 6945 by 6465. The sample
+// point is low in its middle, below the digits; the close point lies in the
+// gap between the two halves of the grid, so it is never on a cell.
+const Pt kBigSample{px(2460 + 6945 / 2), px(1830 + 6465) - 33};
+const Pt kBigClose{px(2460) + 176, px(1830 + 6465) - 33};
+const Pt kEstrai{px(10830 + 1335 / 2), px(3270 + 585 / 2)};
+const Pt kNuova{px(10830 + 1335 / 2), px(8340 + 1275 / 2)};
+
+double msSince(Clock::time_point t0) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+void sleepMs(double ms) {
+    std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long>(ms * 1000)));
+}
+
+int ignoreXErrors(Display* /*d*/, XErrorEvent* /*e*/) {
+    return 0;  // windows come and go while we look at them
+}
+
+class BoardGone : public std::runtime_error {
+  public:
+    BoardGone() : std::runtime_error("the board window is gone") {}
+};
+
+// The board's process, when the caller named it: gone once it has ended,
+// even before anyone has reaped it.
+pid_t watchedPid = 0;
+
+bool processGone() {
+    if (watchedPid <= 0) {
+        return false;
+    }
+    std::ifstream in("/proc/" + std::to_string(watchedPid) + "/stat");
+    std::string stat;
+    if (!std::getline(in, stat)) {
+        return true;
+    }
+    const auto close = stat.rfind(')');
+    return close == std::string::npos || close + 2 >= stat.size() || stat[close + 2] == 'Z' ||
+           stat[close + 2] == 'X';
+}
+
+class X {
+  public:
+    X() {
+        dpy_ = XOpenDisplay(nullptr);
+        if (dpy_ == nullptr) {
+            throw std::runtime_error("cannot open the X display");
+        }
+        XSetErrorHandler(ignoreXErrors);
+        root_ = DefaultRootWindow(dpy_);
+        int ev = 0;
+        int err = 0;
+        int major = 0;
+        int minor = 0;
+        if (!XTestQueryExtension(dpy_, &ev, &err, &major, &minor)) {
+            throw std::runtime_error("the X server has no XTEST extension");
+        }
+    }
+    ~X() { XCloseDisplay(dpy_); }
+    X(const X&) = delete;
+    X& operator=(const X&) = delete;
+
+    Display* dpy() const { return dpy_; }
+    Window root() const { return root_; }
+
+    // The topmost mapped window with that title (looking one level into
+    // window manager frames), or 0. A window of the size skip (WxH) is
+    // passed over.
+    Window find(const std::string& title, const std::string& skip = "") const {
+        Window result = 0;
+        walk(root_, 2, [&](Window w) {
+            char* name = nullptr;
+            if (result == 0 && XFetchName(dpy_, w, &name) != 0 && name != nullptr) {
+                if (title == name && viewable(w)) {
+                    const auto g = geometry(w);
+                    if (skip != std::to_string(g.width) + "x" + std::to_string(g.height)) {
+                        result = w;
+                    }
+                }
+                XFree(name);
+            }
+        });
+        return result;
+    }
+
+    // Whether the keyboard focus is on w or inside it.
+    bool hasFocus(Window w) const {
+        Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(dpy_, &focus, &revert);
+        while (focus != 0 && focus != PointerRoot && focus != root_) {
+            if (focus == w) {
+                return true;
+            }
+            Window rootReturn = 0;
+            Window parent = 0;
+            Window* children = nullptr;
+            unsigned count = 0;
+            if (XQueryTree(dpy_, focus, &rootReturn, &parent, &children, &count) == 0) {
+                return false;
+            }
+            if (children != nullptr) {
+                XFree(children);
+            }
+            focus = parent;
+        }
+        return false;
+    }
+
+    bool viewable(Window w) const {
+        XWindowAttributes a{};
+        return XGetWindowAttributes(dpy_, w, &a) != 0 && a.map_state == IsViewable;
+    }
+
+    struct Geometry {
+        int x = 0;
+        int y = 0;
+        unsigned width = 0;
+        unsigned height = 0;
+    };
+    Geometry geometry(Window w) const {
+        XWindowAttributes a{};
+        XGetWindowAttributes(dpy_, w, &a);
+        int x = 0;
+        int y = 0;
+        Window child = 0;
+        XTranslateCoordinates(dpy_, w, root_, 0, 0, &x, &y, &child);
+        return {x, y, static_cast<unsigned>(a.width), static_cast<unsigned>(a.height)};
+    }
+
+    Rgb pixel(int x, int y) const {
+        XImage* img = XGetImage(dpy_, root_, x, y, 1, 1, AllPlanes, ZPixmap);
+        if (img == nullptr) {
+            return {-1, -1, -1};
+        }
+        const Rgb c = toRgb(img, XGetPixel(img, 0, 0));
+        XDestroyImage(img);
+        return c;
+    }
+
+    // A snapshot of a rectangle of the screen.
+    class Snapshot {
+      public:
+        Snapshot(XImage* img, int x, int y) : img_(img), x_(x), y_(y) {}
+        ~Snapshot() {
+            if (img_ != nullptr) {
+                XDestroyImage(img_);
+            }
+        }
+        Snapshot(const Snapshot&) = delete;
+        Snapshot& operator=(const Snapshot&) = delete;
+        bool valid() const { return img_ != nullptr; }
+        Rgb at(int x, int y) const { return toRgb(img_, XGetPixel(img_, x - x_, y - y_)); }
+
+      private:
+        XImage* img_;
+        int x_;
+        int y_;
+    };
+    std::unique_ptr<Snapshot> grab(int x, int y, unsigned w, unsigned h) const {
+        return std::make_unique<Snapshot>(XGetImage(dpy_, root_, x, y, w, h, AllPlanes, ZPixmap), x,
+                                          y);
+    }
+
+    void moveTo(int x, int y) const {
+        XTestFakeMotionEvent(dpy_, -1, x, y, CurrentTime);
+        XFlush(dpy_);
+    }
+    void button(bool down) const {
+        XTestFakeButtonEvent(dpy_, 1, down ? True : False, CurrentTime);
+        XFlush(dpy_);
+    }
+    void key(KeySym sym, bool down) const {
+        const KeyCode code = XKeysymToKeycode(dpy_, sym);
+        XTestFakeKeyEvent(dpy_, code, down ? True : False, CurrentTime);
+        XFlush(dpy_);
+    }
+    void tap(KeySym sym) const {
+        key(sym, true);
+        key(sym, false);
+    }
+
+    void askToClose(Window w) const {
+        XEvent e{};
+        e.xclient.type = ClientMessage;
+        e.xclient.window = w;
+        e.xclient.message_type = XInternAtom(dpy_, "WM_PROTOCOLS", False);
+        e.xclient.format = 32;
+        e.xclient.data.l[0] = static_cast<long>(XInternAtom(dpy_, "WM_DELETE_WINDOW", False));
+        e.xclient.data.l[1] = CurrentTime;
+        XSendEvent(dpy_, w, False, NoEventMask, &e);
+        XFlush(dpy_);
+    }
+
+    // The text on the CLIPBOARD selection, or nothing within the timeout.
+    std::optional<std::string> clipboard(double timeoutMs) const {
+        const Window me = XCreateSimpleWindow(dpy_, root_, 0, 0, 1, 1, 0, 0, 0);
+        const Atom clip = XInternAtom(dpy_, "CLIPBOARD", False);
+        const Atom utf8 = XInternAtom(dpy_, "UTF8_STRING", False);
+        const Atom prop = XInternAtom(dpy_, "XPROBE_CLIPBOARD", False);
+        XConvertSelection(dpy_, clip, utf8, prop, me, CurrentTime);
+        XFlush(dpy_);
+        std::optional<std::string> text;
+        const auto t0 = Clock::now();
+        while (msSince(t0) < timeoutMs) {
+            XEvent e;
+            if (XCheckTypedWindowEvent(dpy_, me, SelectionNotify, &e)) {
+                if (e.xselection.property != None) {
+                    Atom type = 0;
+                    int format = 0;
+                    unsigned long count = 0;
+                    unsigned long after = 0;
+                    unsigned char* data = nullptr;
+                    XGetWindowProperty(dpy_, me, prop, 0, 1 << 20, True, AnyPropertyType, &type,
+                                       &format, &count, &after, &data);
+                    if (data != nullptr) {
+                        text = std::string(reinterpret_cast<const char*>(data), count);
+                        XFree(data);
+                    }
+                }
+                break;
+            }
+            sleepMs(5);
+        }
+        XDestroyWindow(dpy_, me);
+        return text;
+    }
+
+  private:
+    static Rgb toRgb(XImage* img, unsigned long p) {
+        auto channel = [p](unsigned long mask) {
+            if (mask == 0) {
+                return 0;
+            }
+            int shift = 0;
+            while (((mask >> shift) & 1UL) == 0) {
+                ++shift;
+            }
+            return static_cast<int>((p & mask) >> shift);
+        };
+        return {channel(img->red_mask), channel(img->green_mask), channel(img->blue_mask)};
+    }
+
+    void walk(Window w, int depth, const std::function<void(Window)>& visit) const {
+        Window rootReturn = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (XQueryTree(dpy_, w, &rootReturn, &parent, &children, &count) == 0) {
+            return;
+        }
+        // Topmost first.
+        for (unsigned i = count; i-- > 0;) {
+            visit(children[i]);
+            if (depth > 1) {
+                walk(children[i], depth - 1, visit);
+            }
+        }
+        if (children != nullptr) {
+            XFree(children);
+        }
+    }
+
+    Display* dpy_ = nullptr;
+    Window root_ = 0;
+};
+
+// Polls until the predicate holds; false on timeout. Every 50 ms it also
+// runs the liveness check, which may throw.
+bool waitUntil(const std::function<bool()>& done, double timeoutMs,
+               const std::function<void()>& alive = {}) {
+    const auto t0 = Clock::now();
+    auto lastCheck = t0;
+    for (;;) {
+        if (done()) {
+            return true;
+        }
+        if (msSince(t0) > timeoutMs) {
+            return false;
+        }
+        if (alive && msSince(lastCheck) > 50) {
+            alive();
+            lastCheck = Clock::now();
+        }
+        // Short enough to time a frame to a fraction of a millisecond, long
+        // enough to leave the two cores to the board and the X server.
+        sleepMs(0.2);
+    }
+}
+
+// The board window seen from outside.
+class Board {
+  public:
+    Board(X& x, double timeoutMs) : x_(x), timeoutMs_(timeoutMs) {
+        if (!waitUntil([&] { return (win_ = x_.find(kBoardTitle)) != 0; }, timeoutMs_,
+                       [] {
+                           if (processGone()) {
+                               throw BoardGone();
+                           }
+                       })) {
+            throw BoardGone();
+        }
+        const auto g = x_.geometry(win_);
+        ox_ = g.x;
+        oy_ = g.y;
+        // Painted: the first and the last cell show.
+        if (!waitUntil(
+                [&] {
+                    return pixel(cellSample(0)) != Rgb{0, 0, 0};
+                },
+                timeoutMs_, [&] { checkAlive(); })) {
+            throw std::runtime_error("the board never painted");
+        }
+    }
+
+    Window window() const { return win_; }
+
+    void checkAlive() const {
+        if (processGone() || !x_.viewable(win_)) {
+            throw BoardGone();
+        }
+    }
+
+    Rgb pixel(Pt p) const { return x_.pixel(ox_ + p.x, oy_ + p.y); }
+    bool bigShown() const { return pixel(kBigSample) == kRed; }
+
+    void moveTo(Pt p) const { x_.moveTo(ox_ + p.x, oy_ + p.y); }
+
+    // Clicks at p; returns the time of the press.
+    Clock::time_point click(Pt p) const {
+        moveTo(p);
+        const auto t0 = Clock::now();
+        x_.button(true);
+        x_.button(false);
+        return t0;
+    }
+
+    // Double-clicks at p; returns the time of the second press, when the
+    // double-click is complete.
+    Clock::time_point doubleClick(Pt p) const {
+        moveTo(p);
+        x_.button(true);
+        x_.button(false);
+        sleepMs(15);
+        const auto t0 = Clock::now();
+        x_.button(true);
+        x_.button(false);
+        return t0;
+    }
+
+    // Waits for the big number; returns the milliseconds since t0.
+    double waitBig(Clock::time_point t0) const {
+        double at = 0;
+        if (!waitUntil(
+                [&] {
+                    if (!bigShown()) {
+                        return false;
+                    }
+                    at = msSince(t0);
+                    return true;
+                },
+                timeoutMs_, [&] { checkAlive(); })) {
+            checkAlive();
+            throw std::runtime_error("the big number never showed");
+        }
+        return at;
+    }
+
+    void closeBig() const {
+        doubleClick(kBigClose);
+        if (!waitUntil([&] { return !bigShown(); }, timeoutMs_, [&] { checkAlive(); })) {
+            checkAlive();
+            throw std::runtime_error("the big number never closed");
+        }
+    }
+
+    // The cells shown as called (yellow) right now.
+    std::array<bool, 90> calledCells() const {
+        std::array<bool, 90> called{};
+        const auto shot = x_.grab(ox_, oy_, 865, 678);
+        if (!shot->valid()) {
+            checkAlive();
+            throw std::runtime_error("cannot read the screen");
+        }
+        for (int i = 0; i < 90; ++i) {
+            const Pt p = cellSample(i);
+            called.at(static_cast<std::size_t>(i)) = shot->at(ox_ + p.x, oy_ + p.y) == kYellow;
+        }
+        return called;
+    }
+
+    // Nuova, then Return in the question: a fresh round with every cell free.
+    void newRound() const {
+        click(kNuova);
+        Window question = 0;
+        if (!waitUntil([&] { return (question = x_.find(kQuestionTitle)) != 0; }, timeoutMs_,
+                       [&] { checkAlive(); })) {
+            checkAlive();
+            throw std::runtime_error("the new round question never showed");
+        }
+        // Return goes where the keyboard focus is: wait for the question to have it.
+        if (!waitUntil([&] { return x_.hasFocus(question); }, timeoutMs_, [&] { checkAlive(); })) {
+            throw std::runtime_error("the new round question never took the keyboard focus");
+        }
+        x_.tap(XK_Return);
+        if (!waitUntil([&] { return x_.find(kQuestionTitle) == 0; }, timeoutMs_,
+                       [&] { checkAlive(); })) {
+            throw std::runtime_error("the new round question never closed");
+        }
+        if (!waitUntil(
+                [&] {
+                    const auto called = calledCells();
+                    return std::none_of(called.begin(), called.end(), [](bool c) { return c; });
+                },
+                timeoutMs_, [&] { checkAlive(); })) {
+            throw std::runtime_error("the board did not clear for the new round");
+        }
+    }
+
+  private:
+    X& x_;
+    double timeoutMs_;
+    Window win_ = 0;
+    int ox_ = 0;
+    int oy_ = 0;
+};
+
+struct Args {
+    std::vector<std::string> rest;
+    std::string get(const std::string& name, const std::string& fallback) const {
+        for (std::size_t i = 0; i + 1 < rest.size(); ++i) {
+            if (rest[i] == name) {
+                return rest[i + 1];
+            }
+        }
+        return fallback;
+    }
+    bool has(const std::string& name) const {
+        return std::find(rest.begin(), rest.end(), name) != rest.end();
+    }
+    long num(const std::string& name, long fallback) const {
+        return std::stol(get(name, std::to_string(fallback)));
+    }
+};
+
+long vmHwmKb(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return -1;
+}
+
+// CPU time the process has had so far, all its threads, in milliseconds
+// (the scheduler's nanosecond count), or -1.
+double cpuMs(pid_t pid) {
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    DIR* dir = opendir(tasks.c_str());
+    if (dir == nullptr) {
+        return -1;
+    }
+    double total = 0;
+    while (const dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] == '.') {
+            continue;
+        }
+        std::ifstream in(tasks + "/" + entry->d_name + "/schedstat");
+        double ns = 0;
+        if (in >> ns) {
+            total += ns / 1e6;
+        }
+    }
+    closedir(dir);
+    return total;
+}
+
+int startup(const Args& a, char** program) {
+    X x;
+    const double timeoutMs = static_cast<double>(a.num("--timeout-ms", 20000));
+    const double settleMs = static_cast<double>(a.num("--settle-ms", 300));
+    // Both sample points must start dark, or the last run's window is still up.
+    if (x.pixel(cellSample(0).x, cellSample(0).y) == kTeal) {
+        std::fprintf(stderr, "the screen already shows teal where the first cell goes\n");
+        return 2;
+    }
+    const auto t0 = Clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // Our standard output carries the figures: keep the program's apart.
+        const int devNull = open("/dev/null", O_WRONLY);
+        if (devNull >= 0) {
+            dup2(devNull, STDOUT_FILENO);
+        }
+        execv(program[0], program);
+        _exit(127);
+    }
+    const Pt first = cellSample(0);
+    const Pt last = cellSample(89);
+    double shownMs = -1;
+    double shownCpuMs = -1;
+    bool exited = false;
+    waitUntil(
+        [&] {
+            if (x.pixel(first.x, first.y) == kTeal && x.pixel(last.x, last.y) == kTeal) {
+                shownMs = msSince(t0);
+                shownCpuMs = cpuMs(pid);
+                return true;
+            }
+            exited = waitpid(pid, nullptr, WNOHANG) == pid;
+            return exited;
+        },
+        timeoutMs);
+    long hwm = -1;
+    if (shownMs >= 0) {
+        sleepMs(settleMs);
+        hwm = vmHwmKb(pid);
+    }
+    if (!exited) {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+    }
+    // Wait for the window to leave the screen before the next run.
+    waitUntil([&] { return x.pixel(first.x, first.y) != kTeal; }, 5000);
+    if (shownMs < 0) {
+        std::fprintf(stderr, "no first frame within %.0f ms\n", timeoutMs);
+        return 1;
+    }
+    std::printf("startup_ms %.2f vmhwm_kb %ld cpu_ms %.2f\n", shownMs, hwm, shownCpuMs);
+    return 0;
+}
+
+struct Stats {
+    double p50 = 0;
+    double p99 = 0;
+    double max = 0;
+};
+
+Stats stats(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    auto rank = [&](double q) {
+        const auto k = static_cast<std::size_t>(std::ceil(q * static_cast<double>(v.size())));
+        return v.at(std::max<std::size_t>(k, 1) - 1);
+    };
+    return {rank(0.5), rank(0.99), v.back()};
+}
+
+int latency(const Args& a) {
+    X x;
+    Board board(x, static_cast<double>(a.num("--timeout-ms", 10000)));
+    std::mt19937 rng(static_cast<unsigned>(a.num("--seed", 1)));
+    const long calls = a.num("--calls", 200);
+    const long draws = a.num("--draws", 200);
+    std::vector<double> dbl;
+    std::vector<double> est;
+
+    board.newRound();
+    std::vector<int> free;
+    auto refill = [&] {
+        free.clear();
+        for (int i = 0; i < 90; ++i) {
+            free.push_back(i);
+        }
+    };
+    refill();
+    for (long k = 0; k < calls; ++k) {
+        if (free.empty()) {
+            board.newRound();
+            refill();
+        }
+        const auto pick = std::uniform_int_distribution<std::size_t>(0, free.size() - 1)(rng);
+        const int cell = free[pick];
+        free.erase(free.begin() + static_cast<long>(pick));
+        const auto t0 = board.doubleClick(cellCentre(cell));
+        dbl.push_back(board.waitBig(t0));
+        board.closeBig();
+    }
+    for (long k = 0; k < draws; ++k) {
+        if (free.empty()) {
+            board.newRound();
+            refill();
+        }
+        const auto t0 = board.click(kEstrai);
+        est.push_back(board.waitBig(t0));
+        board.closeBig();
+        const auto called = board.calledCells();
+        std::erase_if(free, [&](int i) { return called.at(static_cast<std::size_t>(i)); });
+    }
+    const std::string samples = a.get("--samples", "");
+    if (!samples.empty()) {
+        std::ofstream out(samples);
+        for (double v : dbl) {
+            out << "dblclick " << v << "\n";
+        }
+        for (double v : est) {
+            out << "estrai " << v << "\n";
+        }
+    }
+    if (!dbl.empty()) {
+        const Stats s = stats(dbl);
+        std::printf("dblclick_ms p50 %.2f p99 %.2f max %.2f n %zu\n", s.p50, s.p99, s.max,
+                    dbl.size());
+    }
+    if (!est.empty()) {
+        const Stats s = stats(est);
+        std::printf("estrai_ms p50 %.2f p99 %.2f max %.2f n %zu\n", s.p50, s.p99, s.max,
+                    est.size());
+    }
+    return 0;
+}
+
+int session(const Args& a) {
+    const std::string path = a.get("--events", "");
+    if (path.empty()) {
+        std::fprintf(stderr, "session needs --events FILE\n");
+        return 2;
+    }
+    std::FILE* events = std::fopen(path.c_str(), "w");
+    if (events == nullptr) {
+        std::perror(path.c_str());
+        return 2;
+    }
+    auto note = [&](const std::string& line) {
+        std::fprintf(events, "%s\n", line.c_str());
+        std::fflush(events);
+    };
+    const double timeoutMs = static_cast<double>(a.num("--timeout-ms", 10000));
+    std::mt19937 rng(static_cast<unsigned>(a.num("--seed", 1)));
+    const long steps = a.num("--steps", 50);
+    // Kills the board the moment the Nth big number is seen, if asked.
+    const long killAt = a.num("--kill-at-shown", 0);
+    long shown = 0;
+    auto seen = [&](const std::string& what) {
+        note("shown " + what);
+        if (++shown == killAt && watchedPid > 0) {
+            kill(watchedPid, SIGKILL);
+        }
+    };
+    try {
+        X x;
+        Board board(x, timeoutMs);
+        std::array<bool, 90> called{};
+        auto allCalled = [&] {
+            return std::all_of(called.begin(), called.end(), [](bool c) { return c; });
+        };
+        board.newRound();
+        note("round");
+        for (long k = 0; k < steps; ++k) {
+            if (allCalled()) {
+                board.newRound();
+                note("round");
+                called = {};
+            }
+            const bool draw = std::uniform_int_distribution<int>(0, 2)(rng) == 0;
+            if (draw) {
+                board.waitBig(board.click(kEstrai));
+                seen("?");
+            } else {
+                std::vector<int> free;
+                for (int i = 0; i < 90; ++i) {
+                    if (!called.at(static_cast<std::size_t>(i))) {
+                        free.push_back(i);
+                    }
+                }
+                const int cell =
+                    free.at(std::uniform_int_distribution<std::size_t>(0, free.size() - 1)(rng));
+                board.waitBig(board.doubleClick(cellCentre(cell)));
+                seen(std::to_string(cell + 1));
+                called.at(static_cast<std::size_t>(cell)) = true;
+            }
+            // A pause of varying length, so that kills land anywhere.
+            sleepMs(std::uniform_int_distribution<int>(0, 40)(rng));
+            board.closeBig();
+            if (draw) {
+                const auto now = board.calledCells();
+                int drawn = 0;
+                for (int i = 0; i < 90; ++i) {
+                    if (now.at(static_cast<std::size_t>(i)) &&
+                        !called.at(static_cast<std::size_t>(i))) {
+                        if (drawn != 0) {
+                            throw std::runtime_error("a draw called more than one number");
+                        }
+                        drawn = i + 1;
+                    }
+                }
+                if (drawn == 0) {
+                    throw std::runtime_error("a draw called no free number");
+                }
+                called.at(static_cast<std::size_t>(drawn - 1)) = true;
+                note("drawn " + std::to_string(drawn));
+            }
+        }
+        if (a.has("--close")) {
+            x.askToClose(board.window());
+            if (!waitUntil([&] { return x.find(kBoardTitle) == 0; }, timeoutMs)) {
+                throw std::runtime_error("the board did not close");
+            }
+        }
+    } catch (const BoardGone&) {
+        std::fclose(events);
+        std::printf("board gone\n");
+        return 3;
+    } catch (const std::exception& e) {
+        std::fclose(events);
+        // What looked wrong may only be the board dying under our eyes:
+        // its window goes a moment before its process is seen to end.
+        if (watchedPid > 0 && waitUntil(processGone, 1000)) {
+            std::printf("board gone\n");
+            return 3;
+        }
+        std::fprintf(stderr, "session: %s\n", e.what());
+        return 2;
+    }
+    std::fclose(events);
+    return 0;
+}
+
+int waitWindow(const Args& a, bool present) {
+    X x;
+    const std::string name = a.get("--name", kBoardTitle);
+    const std::string skip = a.get("--skip-size", "");
+    Window w = 0;
+    const bool ok = waitUntil(
+        [&] {
+            w = x.find(name, skip);
+            return (w != 0) == present;
+        },
+        static_cast<double>(a.num("--timeout-ms", 10000)));
+    if (!ok) {
+        std::fprintf(stderr, "window \"%s\" %s\n", name.c_str(),
+                     present ? "never showed" : "is still there");
+        return 1;
+    }
+    if (present) {
+        const auto g = x.geometry(w);
+        std::printf("%ux%u+%d+%d\n", g.width, g.height, g.x, g.y);
+    }
+    return 0;
+}
+
+// Presses a key; with --to TITLE, once that window has the keyboard focus.
+int key(const Args& a) {
+    X x;
+    const std::string name = a.rest.front();
+    const KeySym sym = XStringToKeysym(name.c_str());
+    if (sym == NoSymbol) {
+        std::fprintf(stderr, "no key named %s\n", name.c_str());
+        return 2;
+    }
+    const std::string to = a.get("--to", "");
+    if (!to.empty()) {
+        const std::string skip = a.get("--skip-size", "");
+        const double timeoutMs = static_cast<double>(a.num("--timeout-ms", 10000));
+        if (!waitUntil(
+                [&] {
+                    const Window w = x.find(to, skip);
+                    return w != 0 && x.hasFocus(w);
+                },
+                timeoutMs)) {
+            std::fprintf(stderr, "window \"%s\" never had the keyboard focus\n", to.c_str());
+            return 1;
+        }
+    }
+    x.tap(sym);
+    XSync(x.dpy(), False);
+    return 0;
+}
+
+// Ctrl+C in a window once it has the keyboard focus; prints the clipboard.
+int copyText(const Args& a) {
+    X x;
+    const std::string name = a.get("--name", kBoardTitle);
+    const std::string skip = a.get("--skip-size", "");
+    if (!waitUntil(
+            [&] {
+                const Window w = x.find(name, skip);
+                return w != 0 && x.hasFocus(w);
+            },
+            static_cast<double>(a.num("--timeout-ms", 10000)))) {
+        std::fprintf(stderr, "no window \"%s\" with the keyboard focus\n", name.c_str());
+        return 1;
+    }
+    x.key(XK_Control_L, true);
+    x.tap(XK_c);
+    x.key(XK_Control_L, false);
+    XSync(x.dpy(), False);
+    sleepMs(100);
+    const auto text = x.clipboard(3000);
+    if (!text) {
+        std::fprintf(stderr, "nothing on the clipboard\n");
+        return 1;
+    }
+    std::fwrite(text->data(), 1, text->size(), stdout);
+    std::printf("\n");
+    return 0;
+}
+
+// Clicks at a point of the screen, or of a window's client area (--in).
+int click(const Args& a) {
+    if (a.rest.size() < 2) {
+        return 2;
+    }
+    X x;
+    int ox = 0;
+    int oy = 0;
+    const std::string in = a.get("--in", "");
+    if (!in.empty()) {
+        const Window w = x.find(in);
+        if (w == 0) {
+            std::fprintf(stderr, "no window \"%s\"\n", in.c_str());
+            return 1;
+        }
+        const auto g = x.geometry(w);
+        ox = g.x;
+        oy = g.y;
+    }
+    x.moveTo(ox + std::stoi(a.rest[0]), oy + std::stoi(a.rest[1]));
+    x.button(true);
+    x.button(false);
+    XSync(x.dpy(), False);
+    return 0;
+}
+
+int closeWindow(const Args& a) {
+    X x;
+    const std::string name = a.get("--name", kBoardTitle);
+    const Window w = x.find(name);
+    if (w == 0) {
+        std::fprintf(stderr, "no window \"%s\"\n", name.c_str());
+        return 1;
+    }
+    x.askToClose(w);
+    return 0;
+}
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: tabellone_xprobe startup|latency|session|wait-window|gone|key|"
+                 "copy-text|close [options]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        return usage();
+    }
+    const std::string command = argv[1];
+    Args a;
+    char** program = nullptr;
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--") == 0) {
+            program = argv + i + 1;
+            break;
+        }
+        a.rest.emplace_back(argv[i]);
+    }
+    watchedPid = static_cast<pid_t>(a.num("--pid", 0));
+    try {
+        if (command == "startup") {
+            if (program == nullptr || *program == nullptr) {
+                return usage();
+            }
+            return startup(a, program);
+        }
+        if (command == "latency") {
+            return latency(a);
+        }
+        if (command == "session") {
+            return session(a);
+        }
+        if (command == "wait-window") {
+            return waitWindow(a, true);
+        }
+        if (command == "gone") {
+            return waitWindow(a, false);
+        }
+        if (command == "key" && !a.rest.empty()) {
+            return key(a);
+        }
+        if (command == "click") {
+            return click(a);
+        }
+        if (command == "copy-text") {
+            return copyText(a);
+        }
+        if (command == "close") {
+            return closeWindow(a);
+        }
+    } catch (const BoardGone& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 3;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tabellone_xprobe %s: %s\n", command.c_str(), e.what());
+        return 2;
+    }
+    return usage();
+}
