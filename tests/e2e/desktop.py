@@ -1,0 +1,160 @@
+"""A private X desktop (Xvfb, openbox) driven by xdotool and read by import."""
+
+import collections
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+SCREEN_W, SCREEN_H = 1024, 768
+Window = collections.namedtuple("Window", "id name x y width height")
+# A window in `xwininfo -tree`: id, title, size, absolute position.
+TREE_LINE = re.compile(r'^\s*(0x[0-9a-f]+) (?:"(.*)"|\(has no name\)):.*?\s(\d+)x(\d+)'
+                       r'[+-]-?\d+[+-]-?\d+\s+\+?(-?\d+)\+?(-?\d+)\s*$')
+
+
+def check(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+def wait_until(predicate, what, timeout=20.0):
+    """Polls until predicate returns a true value (a failed check: not yet)."""
+    deadline, last = time.monotonic() + timeout, ""
+    while True:
+        try:
+            value = predicate()
+        except AssertionError as e:  # a screen caught between two states
+            value, last = None, f" (last seen: {e})"
+        if value:
+            return value
+        check(time.monotonic() < deadline, f"timed out waiting for: {what}{last}")
+        time.sleep(0.05)
+
+
+class Shot:  # the whole screen as packed RGB bytes
+    def __init__(self, raw):
+        check(len(raw) == SCREEN_W * SCREEN_H * 3, f"screenshot has {len(raw)} bytes")
+        self.raw = raw
+
+    def row(self, y, x0, x1):
+        return self.raw[(y * SCREEN_W + x0) * 3:(y * SCREEN_W + x1) * 3]
+
+    def crop(self, x0, y0, x1, y1):
+        return tuple(self.row(y, x0, x1) for y in range(y0, y1))
+
+    def pixels(self, x0, y0, x1, y1):
+        for y in range(y0, y1):
+            row = self.row(y, x0, x1)
+            for k in range(0, len(row), 3):
+                yield x0 + k // 3, y, (row[k], row[k + 1], row[k + 2])
+
+
+def changed_box(a, b, x0, y0, x1, y1):
+    """Half-open box around the pixels that differ inside a rectangle, or None."""
+    box = None
+    for y in range(y0, y1):
+        ra, rb = a.row(y, x0, x1), b.row(y, x0, x1)
+        if ra != rb:
+            xs = [x0 + k // 3 for k in range(0, len(ra), 3) if ra[k:k + 3] != rb[k:k + 3]]
+            lo, hi = min(xs), max(xs) + 1
+            box = [min(box[0], lo), box[1], max(box[2], hi), y + 1] if box else [lo, y, hi, y + 1]
+    return tuple(box) if box else None
+
+
+def double_click_args(x, y):  # for xdotool, 40 ms between the clicks
+    return ["mousemove", x, y, "click", "--repeat", 2, "--delay", 40, 1]
+
+
+class Desktop:
+    def __init__(self):
+        self.home = tempfile.mkdtemp(prefix="tabellone-e2e-")
+        self.procs = []
+        try:
+            self._start()
+        except BaseException:
+            self.close()
+            raise
+
+    def _start(self):
+        runtime = os.path.join(self.home, "runtime")
+        os.mkdir(runtime, 0o700)
+        self.env = {k: v for k, v in os.environ.items()
+                    if not k.startswith("QT_") and k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        self.env.update(HOME=self.home, XDG_CONFIG_HOME=os.path.join(self.home, "config"),
+                        XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb")
+        # Xvfb picks a free display itself, so parallel runs never collide.
+        read_end, write_end = os.pipe()
+        self._spawn(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                     f"{SCREEN_W}x{SCREEN_H}x24", "-nolisten", "tcp", "-noreset"],
+                    pass_fds=[write_end])
+        os.close(write_end)
+        with os.fdopen(read_end, "rb") as f:
+            number = f.readline().strip().decode()
+        check(number, "Xvfb exited before reporting its display")
+        self.env["DISPLAY"] = ":" + number
+        self._spawn(["openbox"])
+        wait_until(lambda: "window id #" in self._out("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"),
+                   "openbox to manage the screen")
+        self.xdotool("mousemove", 1, 1)  # away from anything with a tooltip
+
+    def _spawn(self, args, out=subprocess.DEVNULL, **kw):
+        proc = subprocess.Popen(args, stdout=out, stderr=subprocess.STDOUT, env=self.env,
+                                start_new_session=True, **kw)
+        self.procs.insert(0, proc)  # ended first, before the display
+        return proc
+
+    def _out(self, *args):
+        return subprocess.run(args, capture_output=True, text=True, env=self.env).stdout
+
+    def run_program(self, program, cwd):  # what it prints goes to the test's output
+        return self._spawn([program], out=None, cwd=cwd)
+
+    def close(self):
+        for proc in self.procs:
+            if proc.poll() is None:
+                os.killpg(proc.pid, signal.SIGTERM)
+                try:
+                    proc.wait(timeout=5)
+                except subprocess.TimeoutExpired:
+                    os.killpg(proc.pid, signal.SIGKILL)
+                    proc.wait()
+        shutil.rmtree(self.home, ignore_errors=True)
+
+    def xdotool(self, *args):
+        subprocess.run(["xdotool", *map(str, args)], check=True, env=self.env,
+                       stdout=subprocess.DEVNULL)
+
+    def click(self, x, y):
+        self.xdotool("mousemove", x, y, "click", 1, "mousemove", 1, 1)
+
+    def double_click(self, x, y):
+        self.xdotool(*double_click_args(x, y), "mousemove", 1, 1)
+
+    def key(self, *keys):
+        self.xdotool("key", "--delay", 30, *keys)
+
+    def _tree(self, *where):
+        lines = self._out("xwininfo", "-tree", *where).splitlines()
+        return [Window(m[1], m[2], *(int(g) for g in m.group(5, 6, 3, 4)))
+                for m in map(TREE_LINE.match, lines) if m]
+
+    def visible_windows(self, title):  # viewable, titled exactly `title`
+        ids = self._out("xdotool", "search", "--onlyvisible", "--name", f"^{re.escape(title)}$")
+        return [w for w in self._tree("-root")
+                if str(int(w.id, 16)) in ids.split() and w.name == title]
+
+    def frame_close_button(self, window):  # the rightmost small square on openbox's frame
+        frame = re.search(r"Parent window id: (0x[0-9a-f]+)",
+                          self._out("xwininfo", "-children", "-id", window.id))
+        check(frame, "no frame around the window")
+        x, y, size = max((w.x, w.y, w.width) for w in self._tree("-id", frame[1])
+                         if w.width == w.height and 8 <= w.width <= 24)
+        return x + size // 2, y + size // 2
+
+    def shot(self):
+        return Shot(subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"],
+                                   capture_output=True, check=True, env=self.env).stdout)

@@ -1,0 +1,576 @@
+#!/usr/bin/python3
+"""End-to-end: run_e2e.py --program PATH SCENARIO runs a copy of the executable
+on its own X desktop and judges it only by the screen and the log's bytes."""
+
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.dont_write_bytecode = True  # keep the source folder clean
+
+from desktop import Desktop, changed_box, check, double_click_args, wait_until
+
+TITLE, QUESTION_TITLE = "TABELLONE DELLA SORVINA", "Nuovo giro di sorvina"
+LOG_NAME = "logSorvina.txt"
+
+# The round log, byte for byte: a header is a rule, the title, the date, a rule.
+RULE_ITEM = re.escape(b'"\r\n' + b"-" * 34 + b'"\r\n')
+HEADER = re.compile(RULE_ITEM + re.escape(b'"\r\nNUOVO GIRO DI SORVINA"\r\n') +
+                    rb"#(\d{4})-(\d\d)-(\d\d)(?: (\d\d):(\d\d):(\d\d))?#\r\n" + RULE_ITEM)
+CALL_RECORD = re.compile(rb'"(\d+)\r\n"\r\n')
+
+
+def call_record(number):
+    return b'"%d\r\n"\r\n' % number
+
+
+def check_header(header, before, after):
+    """Checks one round header, written between the times `before` and `after`."""
+    m = HEADER.fullmatch(header)
+    check(m, f"not one round header: {header!r}")
+    hms = tuple(int(g or 0) for g in m.group(4, 5, 6))
+    check(m[4] is None or hms != (0, 0, 0), "midnight is written without a time")
+    stamp = time.mktime(tuple(int(g) for g in m.group(1, 2, 3)) + hms + (0, 0, -1))
+    check(int(before) <= stamp <= after,
+          f"header time {m.groups()} not between {time.ctime(before)} and {time.ctime(after)}")
+
+
+# The layout in twips (left, top, width, height), 15 to a pixel; pixel edges
+# are the twips edges rounded to the nearest pixel, halves up.
+CLIENT = (0, 0, 12975, 10170)
+NUMERI = (0, 750, 10695, 9405)
+ESTRAI = (10830, 3270, 1335, 585)
+FRAME1 = (10830, 3930, 1335, 4245)
+NUOVA = (10830, 8340, 1335, 1275)
+ESTRATTO = (2460, 1830, 6945, 6465)
+STARS_TOP_RIGHT = (10260, 90, 2745, 2505)
+CELLS, EMPTY = 90, [True] * 3
+TEAL, YELLOW, BLUE, NAVY, RED = (0, 192, 192), (255, 255, 0), (0, 0, 255), (0, 0, 128), (255, 0, 0)
+DISABLED_TEXT = (109, 109, 109)
+
+
+def px(twips):
+    return (2 * twips + 15) // 30
+
+
+CLIENT_PIXELS = (px(CLIENT[2]), px(CLIENT[3]))
+
+
+def cell_twips(index):
+    # Cell num(index) shows index + 1: ten to a row, in blocks of 3 rows by 5 columns.
+    row, column = divmod(index, 10)
+    return (NUMERI[0] + 210 + 900 * column + (990 if column >= 5 else 0),
+            NUMERI[1] + 480 + 900 * row + 180 * (row // 3), 820, 820)
+
+
+def slot_twips(k):
+    return FRAME1[0] + 300, FRAME1[1] + 1200 + 960 * k, 800, 800
+
+
+def inset(rect, d):
+    return rect[0] + d, rect[1] + d, rect[2] - d, rect[3] - d
+
+
+def near(colour, target, tolerance):
+    return all(abs(a - b) <= tolerance for a, b in zip(colour, target))
+
+
+def union(a, b):
+    return min(a[0], b[0]), min(a[1], b[1]), max(a[2], b[2]), max(a[3], b[3])
+
+
+def overlaps(a, b):
+    return a[0] < b[2] and b[0] < a[2] and a[1] < b[3] and b[1] < a[3]
+
+
+def centre(rect):
+    return (rect[0] + rect[2]) // 2, (rect[1] + rect[3]) // 2
+
+
+def same_glyph(a, b):  # two ink blobs differing in at most 2% of their pixels
+    return len(a ^ b) <= 0.02 * max(len(a), len(b))
+
+
+def board_windows(desktop):
+    return [w for w in desktop.visible_windows(TITLE) if (w.width, w.height) == CLIENT_PIXELS]
+
+
+def check_exit(proc, expected):
+    try:
+        status = proc.wait(timeout=20)
+    except subprocess.TimeoutExpired:
+        raise AssertionError("the program did not end") from None
+    check(status == expected, f"exit status {status}, expected {expected}")
+
+
+class Board:  # a run of the program copied into `folder`; `logged`: what its log must hold
+
+    def __init__(self, desktop, program, folder, logged=b""):
+        self.desktop, self.logged = desktop, logged
+        self.log_path = os.path.join(folder, LOG_NAME)
+        exe = shutil.copy2(program, os.path.join(folder, "tabellone"))
+        self.elsewhere = tempfile.mkdtemp(prefix="cwd-", dir=desktop.home)
+        self.proc = desktop.run_program(exe, cwd=self.elsewhere)
+        self.window = wait_until(lambda: board_windows(desktop), "the board window")[0]
+        self.wait(lambda s: self.cell_states(s) == ["disabled"] * CELLS,
+                  "the board drawn with every cell disabled")
+
+    def rect(self, twips):  # on the screen
+        x, y = self.window.x, self.window.y
+        return (px(twips[0]) + x, px(twips[1]) + y, px(twips[0] + twips[2]) + x,
+                px(twips[1] + twips[3]) + y)
+
+    def click(self, twips):
+        self.desktop.click(*centre(self.rect(twips)))
+
+    def double_click(self, twips):
+        self.desktop.double_click(*centre(self.rect(twips)))
+
+    def wait(self, predicate, what):
+        def satisfying():
+            shot = self.desktop.shot()
+            return shot if predicate(shot) else None
+        return wait_until(satisfying, what)
+
+    def cell_state(self, shot, index):
+        """'disabled', 'free' or 'called', or None when the cell does not show."""
+        x0, y0, x1, y1 = inset(self.rect(cell_twips(index)), 4)
+        corners = [shot.row(y, x, x + 1) for x in (x0, x1 - 1) for y in (y0, y1 - 1)]
+        text = [p for _, _, p in shot.pixels(x0 + 4, y0 + 4, x1 - 4, y1 - 4)]
+        darkest = min(text, key=sum)
+        if all(near(c, TEAL, 2) for c in corners):
+            if sum(darkest) < 60:
+                return "free"
+            return "disabled" if near(darkest, DISABLED_TEXT, 6) else None
+        if all(near(c, YELLOW, 2) for c in corners) and any(near(p, BLUE, 40) for p in text):
+            return "called"
+        return None
+
+    def cell_states(self, shot):
+        return [self.cell_state(shot, i) for i in range(CELLS)]
+
+    def called(self, shot):
+        return {i + 1 for i, s in enumerate(self.cell_states(shot)) if s == "called"}
+
+    def face(self, shot, twips):  # the inside, without the frame that shows the focus
+        return shot.crop(*inset(self.rect(twips), 3))
+
+    def faces(self, shot):
+        return [self.face(shot, cell_twips(i)) for i in range(CELLS)]
+
+    def strip(self, shot):
+        return [self.face(shot, slot_twips(k)) for k in range(3)]
+
+    def slots_empty(self, shot):
+        """For each slot: True if all navy, False if it shows yellow digits."""
+        empty = []
+        for k in range(3):
+            colours = {p for _, _, p in shot.pixels(*inset(self.rect(slot_twips(k)), 3))}
+            check(colours == {NAVY} or any(near(c, YELLOW, 40) for c in colours),
+                  f"strip slot {k} shows neither navy nor yellow digits")
+            empty.append(colours == {NAVY})
+        return empty
+
+    def estrai_enabled(self, shot):  # its caption black, or grey when disabled
+        darkest = sum(min((p for _, _, p in shot.pixels(*inset(self.rect(ESTRAI), 3))), key=sum))
+        check(darkest < 180 or darkest > 360, "Estrai's caption is neither black nor grey")
+        return darkest < 180
+
+    def big_number_shown(self, shot):
+        """True when the red big number covers the board (no cell shows)."""
+        x0, y0, x1, y1 = self.rect(ESTRATTO)
+        red = all(near(shot.row(y, x, x + 1), RED, 2)
+                  for y in (y1 - 4, y1 - 40) for x in range(x0 + 2, x1 - 2, 7))
+        any_cell = any(self.cell_state(shot, i) is not None for i in (0, 9, 44, 80, 89))
+        check(red != any_cell, "the screen shows neither the board nor the big number")
+        return red
+
+    def big_number_glyphs(self, shot):
+        """The big number's digits, left to right: blobs of navy ink as offsets
+        from their own top-left corners, so equal digits give equal blobs."""
+        ink = {(x, y) for x, y, (r, g, _) in shot.pixels(*self.rect(ESTRATTO))
+               if r < 128 and g < 64}  # navy over red: the more ink, the less red
+        blobs = []
+        while ink:
+            blob, todo = set(), [ink.pop()]
+            while todo:
+                x, y = todo.pop()
+                blob.add((x, y))
+                for n in ((x + 1, y), (x - 1, y), (x, y + 1), (x, y - 1)):
+                    if n in ink:
+                        ink.remove(n)
+                        todo.append(n)
+            if len(blob) >= 50:  # not a stray antialiasing dot
+                bx, by = min(x for x, _ in blob), min(y for _, y in blob)
+                blobs.append((bx, frozenset((x - bx, y - by) for x, y in blob)))
+        return [g for _, g in sorted(blobs, key=lambda b: b[0])]
+
+    def expect(self, shot, what, **want):
+        """Checks aspects of a screenshot, and with same_log=True the log unchanged."""
+        aspects = dict(estrai=self.estrai_enabled, strip=self.slots_empty, called=self.called,
+                       big=self.big_number_shown, cells=self.cell_states,
+                       same_log=lambda _: self.log() == self.logged)
+        for key, value in want.items():
+            got = aspects[key](shot)
+            check(got == value, f"{what}: {key} is {got}, expected {value}")
+
+    def log(self):
+        with open(self.log_path, "rb") as f:
+            return f.read()
+
+    def expect_log(self, added, what):  # exactly `added` appended
+        self.logged += added
+        wait_until(lambda: os.path.getsize(self.log_path) >= len(self.logged), what)
+        check(self.log() == self.logged, f"{what}: the log ends {self.log()[-120:]!r}")
+
+    def grown_log(self, what):
+        """Waits for the log to grow past `logged`; returns what was added."""
+        size = len(self.logged)
+        wait_until(lambda: os.path.getsize(self.log_path) > size, what)
+        data = self.log()
+        check(data.startswith(self.logged), f"{what}: the log changed before its end")
+        self.logged = data
+        return data[size:]
+
+    def call(self, number):  # by double-click on a free cell
+        self.double_click(cell_twips(number - 1))
+        self.expect_log(call_record(number), f"the call of {number}")
+        return self.wait(self.big_number_shown, f"the big number for {number}")
+
+    def drawn(self, what):
+        """After a draw: one call record logged and the big number shown."""
+        m = CALL_RECORD.fullmatch(self.grown_log(what))
+        check(m, f"{what}: not one call record: {self.logged[-40:]!r}")
+        return int(m[1]), self.wait(self.big_number_shown, f"the big number: {what}")
+
+    def close_big_number(self):
+        self.double_click(ESTRATTO)
+        return self.wait(lambda s: not self.big_number_shown(s), "the board back")
+
+    def open_question(self, click=True):
+        if click:
+            self.click(NUOVA)
+        dialog = wait_until(lambda: self.desktop.visible_windows(QUESTION_TITLE), "the question")[0]
+        buttons = wait_until(lambda: dialog_buttons(self.desktop.shot(), dialog),
+                             "the question's buttons drawn")
+        check(len(buttons) == 2, f"the question has {len(buttons)} buttons")
+        return dialog, buttons
+
+    def question_gone(self):  # returns the board once no dialog hides a cell
+        wait_until(lambda: not self.desktop.visible_windows(QUESTION_TITLE), "the question gone")
+        return self.wait(lambda s: None not in self.cell_states(s), "the board in full view")
+
+    def new_round(self, ask=True):
+        """Return on the question: one header logged, with the answer's time."""
+        if ask:
+            self.open_question()
+        before = time.time()
+        self.desktop.key("Return")
+        check_header(self.grown_log("a round header"), before, time.time())  # written in one go
+        self.question_gone()
+        self.wait(lambda s: self.cell_states(s) == ["free"] * CELLS, "every cell free")
+
+    def close(self, frame_button=False):
+        if frame_button:
+            self.desktop.click(*self.desktop.frame_close_button(self.window))
+        else:
+            self.desktop.key("alt+F4")
+        check_exit(self.proc, 0)
+        check(self.log() == self.logged, "closing writes nothing")
+
+
+def dialog_buttons(shot, window):
+    """A dialog's buttons, left to right: long dark runs (no text makes them)."""
+    edges = {}
+    for y in range(window.y, window.y + window.height):
+        row = shot.row(y, window.x, window.x + window.width)
+        run = 0
+        for k in range(0, len(row) + 3, 3):
+            if k < len(row) and row[k] < 200 and row[k + 1] < 200:
+                run += 1
+                continue
+            if run >= 40:
+                edges.setdefault((window.x + k // 3 - run, window.x + k // 3), []).append(y)
+            run = 0
+    return [(x0, min(ys), x1, max(ys) + 1) for (x0, x1), ys in sorted(edges.items())
+            if len(ys) >= 2 and max(ys) - min(ys) >= 15]
+
+
+def check_error_box(desktop, proc, no_board=False):
+    """The error box (titled as the board): OK alone, the red icon, four paragraphs;
+    the program waits for it, and Return on it ends the program with status 1."""
+    box = wait_until(lambda: [w for w in desktop.visible_windows(TITLE)
+                              if (w.width, w.height) != CLIENT_PIXELS], "the error box")[0]
+    buttons = wait_until(lambda: dialog_buttons(desktop.shot(), box), "the error box drawn")
+    check(len(buttons) == 1, f"the error box has {len(buttons)} buttons, expected OK alone")
+    shot = desktop.shot()
+    check(any(p[0] > 180 and p[1] < 80 and p[2] < 80 for _, _, p in
+              shot.pixels(box.x, box.y, box.x + box.width, box.y + box.height)),
+          "the error box shows the red error icon")
+    blocks, gap = 0, 99  # blocks of text rows right of the icon, a line's gap apart
+    for y in range(box.y, buttons[0][1] - 4):
+        row = shot.row(y, box.x + box.width // 5, box.x + box.width - 4)
+        if any(row[k] < 100 for k in range(0, len(row), 3)):
+            blocks, gap = blocks + (gap >= 8), 0
+        else:
+            gap += 1
+    check(blocks == 4, f"{blocks} paragraphs, not 4: what failed, the path, the reason, the end")
+    check(not (no_board and board_windows(desktop)), "a board window with the error box")
+    check(proc.poll() is None, "the program waits for the box to be dismissed")
+    desktop.key("Return")
+    check_exit(proc, 1)
+
+
+def start_and_new_round(desktop, program, folder):
+    """Disabled at start; No (Escape, mouse) changes nothing; Return says Yes."""
+    board = Board(desktop, program, folder)
+    check(os.listdir(board.elsewhere) == [], "the program wrote into its working folder")
+    check(board.log() == b"", "the log is created empty beside the executable")
+    shot = desktop.shot()
+    board.expect(shot, "at start", estrai=False, strip=EMPTY, big=False)
+    check(sum(1 for _, _, p in shot.pixels(*board.rect(STARS_TOP_RIGHT))
+              if p[0] > 200 and p[1] > 200 and p[2] < 60) > 500, "the stars picture shows")
+    check(any(p[0] > 200 and p[1] < 120 and p[2] < 120 for _, _, p in
+              shot.pixels(*board.rect(NUOVA))), "the dove picture (its rainbow) shows on Nuova")
+
+    # A double-click on a cell and a click on Estrai do nothing yet; the
+    # question opening after them shows they were handled.
+    board.double_click(cell_twips(4))
+    board.click(ESTRAI)
+    dialog, buttons = board.open_question()
+    check(board.log() == b"", "nothing logged before a round")
+    check(abs(dialog.x + dialog.width // 2 - centre(board.rect(CLIENT))[0]) <= 2,
+          "the question is centred on the board")
+    check(buttons[0][1] == buttons[1][1] and buttons[0][2] < buttons[1][0], "Sì, No side by side")
+    for answer_no in (lambda: desktop.key("Escape"), lambda: desktop.click(*centre(buttons[1]))):
+        answer_no()
+        board.expect(board.question_gone(), "after No", cells=["disabled"] * CELLS, estrai=False,
+                     same_log=True)
+        _, buttons = board.open_question()
+
+    board.new_round(ask=False)
+    board.expect(desktop.shot(), "in a round", estrai=True, strip=EMPTY)
+    board.close()
+    check(sorted(os.listdir(folder)) == [LOG_NAME, "tabellone"], "only the log was created")
+
+
+def calls_and_strip(desktop, program, folder):
+    """Calls, the big number, the strip, a called cell, a cancel from each slot."""
+    board = Board(desktop, program, folder)
+    board.new_round()
+    fresh = desktop.shot()
+
+    # 7: the big number reads "07", the strip holds one number.
+    shot = board.call(7)
+    big07 = board.big_number_glyphs(shot)
+    check(len(big07) == 2 and not same_glyph(*big07), "the big number for 7 shows 0 and 7")
+    board.expect(shot, "7 called", strip=[False, True, True], estrai=True)
+    strip7 = board.strip(shot)[0]
+    board.expect(board.close_big_number(), "7 called, the board back", called={7}, estrai=True)
+
+    # 70: "07" backwards; the strip shifts down.
+    shot = board.call(70)
+    big70 = board.big_number_glyphs(shot)
+    check(len(big70) == 2 and same_glyph(big70[0], big07[1]) and same_glyph(big70[1], big07[0]),
+          "the big number for 70 has the digits of 07 swapped")
+    strip70 = board.strip(shot)[0]
+    check(board.strip(shot)[1] == strip7 != strip70 and board.slots_empty(shot)[2],
+          "7 moved to the second slot, the third still empty")
+    board.close_big_number()
+
+    # A double-click on the called 70 does nothing (the call of 42 checks the
+    # log grew by its record alone).
+    board.double_click(cell_twips(69))
+    shot = board.call(42)
+    check(board.strip(shot)[1:] == [strip70, strip7], "the strip shifted")
+    strip42 = board.strip(shot)[0]
+    check(len(board.big_number_glyphs(shot)) == 2, "the big number for 42 shows two digits")
+    shot = board.close_big_number()
+    called42 = board.face(shot, cell_twips(41))
+    board.expect(shot, "42 called", called={7, 42, 70})
+
+    # Estrai draws a free number, then stays disabled while the big number shows.
+    board.click(ESTRAI)
+    drawn, shot = board.drawn("the draw by Estrai")
+    check(1 <= drawn <= 90 and drawn not in (7, 42, 70), f"drawn {drawn} was free")
+    check(len(board.big_number_glyphs(shot)) == 2, "the drawn number shows two digits")
+    board.expect(shot, "a draw", estrai=False)
+    check(board.strip(shot)[1:] == [strip42, strip70], "the strip shifted")
+    check(len({strip7, strip70, strip42, board.strip(shot)[0]}) == 4, "four numbers look different")
+    board.click(ESTRAI)
+    board.expect(board.close_big_number(), "Estrai clicked while disabled, the board back",
+                 same_log=True, estrai=True, called={7, 42, 70, drawn})
+
+    # Cancel from the middle slot, the last, the first: each cell looks
+    # exactly as in a fresh round, and nothing is logged.
+    for k, number in ((1, 42), (2, 70), (0, drawn)):
+        board.double_click(slot_twips(k))
+        shot = board.wait(lambda s: board.slots_empty(s)[k], f"slot {k} emptied")
+        check(board.face(shot, cell_twips(number - 1)) == board.face(fresh, cell_twips(number - 1)),
+              f"{number} looks free again after its cancel")
+    board.expect(shot, "cancels", called={7}, strip=EMPTY, same_log=True)
+
+    # A double-click on an empty slot does nothing; 42 called again looks as before.
+    board.double_click(slot_twips(0))
+    shot = board.call(42)
+    check(board.strip(shot)[0] == strip42, "the strip shows 42 as before")
+    board.expect(shot, "42 called again", strip=[False, True, True])
+    shot = board.close_big_number()
+    check(board.face(shot, cell_twips(41)) == called42, "42 looks called as before")
+    board.expect(shot, "42 called again", called={7, 42})
+    board.close()
+
+
+def keyboard(desktop, program, folder):
+    """Tab walks the tab order; Return and Space (let go) click the focused button."""
+    board = Board(desktop, program, folder)
+    board.new_round()
+    board.call(3)
+    board.close_big_number()  # gives the focus to the window itself
+    order = [("Nuova", NUOVA), *((f"slot {k}", slot_twips(k)) for k in range(3)),
+             ("Estrai", ESTRAI), *((f"cell {i + 1}", cell_twips(i)) for i in (19, 9, 20))]
+
+    def tab_to(steps):
+        # Each Tab: the focus mark leaves the previous control and shows on
+        # the next; nothing else on the screen changes.
+        for step in steps:
+            name, target = order[step][0], board.rect(order[step][1])
+            before = desktop.shot()
+            desktop.key("Tab")
+            after = board.wait(lambda s: s.crop(*target) != before.crop(*target),
+                               f"the focus shown on {name}")
+            box = changed_box(before, after, *board.rect(CLIENT))
+            both = union(target, board.rect(order[step - 1][1]) if step else target)
+            check(box and union(box, both) == both, f"Tab to {name} changed {box}, outside {both}")
+            check(not step or overlaps(box, board.rect(order[step - 1][1])),
+                  f"the focus mark left {order[step - 1][0]}")
+
+    tab_to([0])
+    # Return on Nuova asks the question; Escape gives the focus back to Nuova.
+    desktop.key("Return")
+    board.open_question(click=False)
+    desktop.key("Escape")
+    board.question_gone()
+    tab_to(range(1, 5))
+
+    # Space on Estrai: held down it only presses the button, let go it draws.
+    estrai = board.rect(ESTRAI)
+    up = desktop.shot()
+    desktop.xdotool("keydown", "space")
+    down = board.wait(lambda s: s.crop(*estrai) != up.crop(*estrai), "Estrai drawn pressed")
+    check(not board.big_number_shown(down) and board.log() == board.logged,
+          "no draw while Space is held")
+    desktop.xdotool("keyup", "space")
+    board.drawn("the draw on Space released")
+    board.close_big_number()
+
+    tab_to(range(5))
+    desktop.key("Return")  # on Estrai: a draw
+    board.drawn("the draw on Return")
+    board.close_big_number()
+    tab_to(range(len(order)))  # past Estrai, the cells in their own order
+    board.close()
+
+
+def last_number_and_rounds(desktop, program, folder):
+    """89 calls, the last number drawn, Estrai with none left, two rounds in a row."""
+    board = Board(desktop, program, folder)
+    board.new_round()
+    fresh = board.faces(desktop.shot())
+    last = 63
+    order = [n for n in ((37 * k) % 90 + 1 for k in range(90)) if n != last]
+    estratto = centre(board.rect(ESTRATTO))
+    for start in range(0, len(order), 15):  # 15 calls and closes per xdotool run
+        args = []
+        for n in order[start:start + 15]:
+            args += double_click_args(*centre(board.rect(cell_twips(n - 1))))
+            args += double_click_args(*estratto)
+        desktop.xdotool(*args, "mousemove", 1, 1)
+    board.expect_log(b"".join(call_record(n) for n in order), "the 89 calls logged in order")
+    shot = board.wait(lambda s: not board.big_number_shown(s), "the board back")
+    board.expect(shot, "89 calls", called=set(order), estrai=True)
+    check(board.cell_state(shot, last - 1) == "free", "63 still free")
+
+    board.click(ESTRAI)
+    board.expect_log(call_record(last), "Estrai draws the only free number, 63")
+    board.expect(board.wait(board.big_number_shown, "the big number for 63"), "63", estrai=False)
+    board.expect(board.close_big_number(), "63 drawn", called=set(range(1, 91)))
+
+    # Nothing left: Estrai draws nothing and ends up disabled.
+    board.click(ESTRAI)
+    shot = board.wait(lambda s: not board.estrai_enabled(s), "Estrai disabled")
+    board.expect(shot, "Estrai with no free number", big=False, same_log=True)
+
+    # Two new rounds in a row; a double-click on the board while the question
+    # is open reaches nothing.
+    board.new_round()
+    board.open_question()
+    board.double_click(cell_twips(0))
+    board.new_round(ask=False)
+    shot = desktop.shot()
+    check(board.faces(shot) == fresh,
+          "every cell looks as at the first round")
+    board.expect(shot, "two new rounds", strip=EMPTY, estrai=True, big=False)
+    board.close()
+
+
+def existing_log(desktop, program, folder):
+    """A log's bytes kept run after run; closing by the frame's button or alt+F4: 0."""
+    folder = os.path.join(folder, "Tombola di Natale è già qui")  # as people name them
+    os.mkdir(folder)
+    logged = b'"vecchio registro"\r\n"12\r\n"\r\nsenza a capo alla fine'
+    with open(os.path.join(folder, LOG_NAME), "wb") as f:
+        f.write(logged)
+    for number, frame_button in ((12, True), (90, False)):
+        board = Board(desktop, program, folder, logged)
+        check(board.log() == logged, "starting keeps the existing bytes")
+        board.new_round()
+        board.call(number)
+        board.close(frame_button)
+        logged = board.logged
+
+
+def log_write_fails(desktop, program, folder):
+    """A failed write (the log leads to a full device): the error box, status 1."""
+    os.symlink("/dev/full", os.path.join(folder, LOG_NAME))
+    board = Board(desktop, program, folder)
+    board.open_question()
+    desktop.key("Return")
+    check_error_box(desktop, board.proc)
+
+
+def log_cannot_open(desktop, program, folder):
+    """A folder where the log goes: the error box, no board, status 1, nothing created."""
+    os.mkdir(os.path.join(folder, LOG_NAME))
+    shutil.copy2(program, os.path.join(folder, "tabellone"))
+    proc = desktop.run_program(os.path.join(folder, "tabellone"), cwd=desktop.home)
+    check_error_box(desktop, proc, no_board=True)
+    check(sorted(os.listdir(folder)) == [LOG_NAME, "tabellone"], "nothing created")
+    check(os.listdir(os.path.join(folder, LOG_NAME)) == [], "nothing created in the folder")
+
+
+SCENARIOS = {f.__name__: f for f in (start_and_new_round, calls_and_strip, keyboard,
+                                     last_number_and_rounds, existing_log, log_cannot_open,
+                                     log_write_fails)}
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--program", required=True, help="the built tabellone executable")
+    parser.add_argument("scenario", choices=SCENARIOS)
+    args = parser.parse_args()
+    desktop = Desktop()
+    try:
+        SCENARIOS[args.scenario](desktop, os.path.abspath(args.program),
+                                 tempfile.mkdtemp(prefix="board-", dir=desktop.home))
+    except BaseException:
+        with open(f"e2e-{args.scenario}-failure.ppm", "wb") as f:  # the screen then
+            f.write(b"P6 1024 768 255\n" + desktop.shot().raw)
+        raise
+    finally:
+        desktop.close()
