@@ -294,6 +294,13 @@ void QtFormView::apply(Control& control, Property property) {
             w->setEnabled(control.enabled());
             break;
         case Property::Visible:
+            // Hiding the control that holds the focus (the board, when a
+            // double-clicked cell calls its number) hands the focus to the
+            // window rather than to the next control in the tab order, so
+            // that a stray Enter presses no button.
+            if (!control.visible() && w->isAncestorOf(QApplication::focusWidget())) {
+                setFocus(Qt::OtherFocusReason);
+            }
             w->setVisible(control.visible());
             break;
         case Property::Tag:
@@ -367,9 +374,17 @@ void QtFormView::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 void QtFormView::mouseDoubleClickEvent(QMouseEvent* e) {
-    if (e->button() == Qt::LeftButton) {
-        form_.dblClickAt(twipsAt(e->position().toPoint()));
+    if (e->button() != Qt::LeftButton) {
+        return;
     }
+    // A push button takes the second press of a double-click as a press like
+    // any other, clicked on release; whether or not the platform also sent
+    // that press, the button gets exactly two clicks.
+    if (buttonAt(e->position().toPoint()) != nullptr) {
+        mousePressEvent(e);
+        return;
+    }
+    form_.dblClickAt(twipsAt(e->position().toPoint()));
 }
 
 bool QtFormView::eventFilter(QObject* watched, QEvent* e) {

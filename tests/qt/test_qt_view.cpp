@@ -169,7 +169,13 @@ class QtViewTest : public QObject {
         QVERIFY(widget("num", 4)->isEnabled());
         QVERIFY(widget("estrai")->isEnabled());
 
+        QVERIFY(QTest::qWaitForWindowActive(view_.get()));
+        QTest::mouseClick(view_.get(), Qt::LeftButton, {}, centre("num", 4));
+        QCOMPARE(QApplication::focusWidget(), widget("num", 4));
         QTest::mouseDClick(view_.get(), Qt::LeftButton, {}, centre("num", 4));
+        // The cell took the focus with the click; hiding the board gives it
+        // to the window, not to a button that Enter would press.
+        QCOMPARE(QApplication::focusWidget(), view_.get());
         auto* big = qobject_cast<QLabel*>(widget("estratto"));
         QVERIFY(!widget("numeri")->isVisible());
         QVERIFY(big->isVisible());
@@ -193,6 +199,14 @@ class QtViewTest : public QObject {
         const QByteArray log = readAll(logPath());
         QVERIFY(log.endsWith("\"5\r\n\"\r\n\"1\r\n\"\r\n"));
         QCOMPARE(log.size(), 130 + 7 + 7);
+    }
+
+    void doubleClickOnAButtonIsTwoClicks() {
+        QTest::mouseClick(view_.get(), Qt::LeftButton, {}, centre("nuova"));
+        QTest::mouseDClick(view_.get(), Qt::LeftButton, {}, centre("nuova"));
+        QTest::mouseRelease(view_.get(), Qt::LeftButton, {}, centre("nuova"));
+        QCOMPARE(question_.asked.size(), std::size_t{2});
+        QCOMPARE(readAll(logPath()).size(), 2 * 130);
     }
 
     void clickOnACoveredControlGoesNowhere() {
