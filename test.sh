@@ -15,3 +15,6 @@ ctest --preset default -j "$(nproc)"
 # ran there too (drill_valgrind).
 build_project sanitize
 ctest --preset sanitize -j "$(nproc)" -LE 'e2e|drill' -E '^(e2e|drill_)'
+
+# Formatting and static analysis of the program's sources.
+bash tools/lint.sh build
