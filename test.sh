@@ -9,12 +9,12 @@ need_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 build_project default
 ctest --preset default -j "$(nproc)"
 
+# Formatting and static analysis of the program's sources.
+bash tools/lint.sh build
+
 # The unit and widget tests again, built with AddressSanitizer and
 # UndefinedBehaviorSanitizer (a second, Debug build in build-sanitize). The
 # end-to-end tests and the drills ran above, on the real program; memcheck
 # ran there too (drill_valgrind).
 build_project sanitize
 ctest --preset sanitize -j "$(nproc)" -LE 'e2e|drill' -E '^(e2e|drill_)'
-
-# Formatting and static analysis of the program's sources.
-bash tools/lint.sh build
