@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the board and every test, and runs them
-# all. Needs no display: the widget tests draw offscreen.
+# all. Needs no display: the widget tests draw offscreen, and the tests that
+# drive the real program start virtual displays of their own.
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/setup.sh
