@@ -87,52 +87,40 @@ before=$(contents "$dir")
 launch "$dir"
 expect_error folder-in-the-way "$dir" "Impossibile aprire il registro delle estrazioni" "$before"
 
+# Makes TARGET unwritable (chmod MODE as a user; as root, whom permission
+# bits do not stop, chattr +i or a read-only bind mount), starts the board
+# in DIR and expects the open to fail with the folder left as it was.
+deny_and_expect() {
+    local name=$1 dir=$2 target=$3 mode_bits=$4 how="" mode=""
+    if ! $root; then
+        chmod "$mode_bits" "$target" && how="chmod $mode_bits" && undo+=("chmod u+w '$target'")
+    elif $chattr +i "$target" 2>/dev/null; then
+        undo+=("chattr -i '$target'")
+        how="chattr +i (root ignores permission bits)"
+    elif unshare -m true 2>/dev/null; then
+        how="read-only bind mount"
+        mode=ro-mount
+    fi
+    if [ -n "$how" ] && { [ -n "$mode" ] || ! writable "$target"; }; then
+        echo "$name: made so by $how"
+        local before
+        before=$(contents "$dir")
+        launch "$dir" "$mode"
+        expect_error "$name" "$dir" "Impossibile aprire il registro delle estrazioni" "$before"
+    else
+        echo "$name: SKIPPED, no way to make $target unwritable for $(id -un) here"
+        skipped=$((skipped + 1))
+    fi
+}
+
 # 2. The log there but unwritable. It keeps what it held.
 dir=$(board_folder file-unwritable)
 printf '"5\r\n"\r\n' >"$dir/logSorvina.txt"
-how=""
-mode=""
-if ! $root; then
-    chmod 444 "$dir/logSorvina.txt" && how="chmod 444"
-elif $chattr +i "$dir/logSorvina.txt" 2>/dev/null; then
-    undo+=("chattr -i '$dir/logSorvina.txt'")
-    how="chattr +i (root ignores permission bits)"
-elif unshare -m true 2>/dev/null; then
-    how="read-only bind mount"
-    mode=ro-mount
-fi
-if [ -n "$how" ] && { [ -n "$mode" ] || ! writable "$dir/logSorvina.txt"; }; then
-    echo "file-unwritable: made so by $how"
-    before=$(contents "$dir")
-    launch "$dir" "$mode"
-    expect_error file-unwritable "$dir" "Impossibile aprire il registro delle estrazioni" "$before"
-else
-    echo "file-unwritable: SKIPPED, no way to make a file unwritable for $(id -un) here"
-    skipped=$((skipped + 1))
-fi
+deny_and_expect file-unwritable "$dir" "$dir/logSorvina.txt" 444
 
 # 3. No log yet and the folder unwritable.
 dir=$(board_folder folder-unwritable)
-how=""
-mode=""
-if ! $root; then
-    chmod 555 "$dir" && how="chmod 555" && undo+=("chmod 755 '$dir'")
-elif $chattr +i "$dir" 2>/dev/null; then
-    undo+=("chattr -i '$dir'")
-    how="chattr +i (root ignores permission bits)"
-elif unshare -m true 2>/dev/null; then
-    how="read-only bind mount"
-    mode=ro-mount
-fi
-if [ -n "$how" ] && { [ -n "$mode" ] || ! writable "$dir"; }; then
-    echo "folder-unwritable: made so by $how"
-    before=$(contents "$dir")
-    launch "$dir" "$mode"
-    expect_error folder-unwritable "$dir" "Impossibile aprire il registro delle estrazioni" "$before"
-else
-    echo "folder-unwritable: SKIPPED, no way to make a folder unwritable for $(id -un) here"
-    skipped=$((skipped + 1))
-fi
+deny_and_expect folder-unwritable "$dir" "$dir" 555
 
 # 4. The log opens but every write fails: the first one, the new round's
 # header, must end the board with the write error.
