@@ -54,8 +54,15 @@ struct Font {
 
 enum class Kind { TextBox, Label, Frame, CommandButton, PictureBox };
 
-// What changed, for the backend to redraw.
-enum class Property { Text, Tag, BackColor, ForeColor, Font, Enabled, Visible, ToolTipText };
+// What changed, for the backend to redraw. Down is the pushed-in look of a
+// push button held by the mouse or by Space.
+enum class Property { Text, Tag, BackColor, ForeColor, Font, Enabled, Visible, ToolTipText, Down };
+
+// The keys the window reacts to, as a backend reports them.
+enum class Key { Tab, BackTab, Space, Enter, Escape, F11 };
+
+// What the window asks of the backend's top-level window.
+enum class WindowRequest { ToggleFullScreen, LeaveFullScreen };
 
 enum class Alignment { Left = 0, Right = 1, Center = 2 };
 
@@ -126,6 +133,10 @@ class Control {
 
     // Whether the control can take the keyboard focus at all.
     bool focusable() const { return kind_ == Kind::TextBox || kind_ == Kind::CommandButton; }
+    // Whether a push button is drawn pushed in (held by the mouse or Space).
+    bool down() const { return down_; }
+    // A control whose text changes are announced to screen readers.
+    bool live = false;
 
   private:
     friend class Form;
@@ -145,6 +156,7 @@ class Control {
     Font font_;
     bool enabled_ = true;
     bool visible_ = true;
+    bool down_ = false;
     std::string toolTip_;
 };
 
@@ -153,8 +165,10 @@ class FormObserver {
   public:
     virtual ~FormObserver() = default;
     virtual void propertyChanged(Control& control, Property property) = 0;
-    // The program asked for the focus: on a control, or nullptr for the window.
-    virtual void focusRequested(Control* control) = 0;
+    // The focus moved: to a control, or nullptr for the window itself.
+    virtual void focusChanged(Control* control) = 0;
+    // The window asks to enter or leave full screen.
+    virtual void windowRequested(WindowRequest /*request*/) {}
 };
 
 class Form {
@@ -184,22 +198,39 @@ class Form {
     // The control's outer rectangle in window client coordinates.
     Rect windowRect(const Control& control) const;
 
-    // Input, as the platform delivers it.
+    // Where input goes.
     // The topmost visible control under a point of the client area, looking
     // into frames; nullptr where only the window itself is.
     Control* controlAt(Point p) const;
     // Whether input can reach the control: it and every container enabled
     // and visible.
     bool acceptsInput(const Control& control) const;
-    // A click at a point: raises Click of the control there, if it takes input.
-    bool clickAt(Point p);
-    // The second click of a double-click at a point: raises DblClick of the
-    // control there, if it takes input. A push button takes it as one more
-    // Click, as buttons do.
-    bool dblClickAt(Point p);
-    // A push button pressed from the keyboard (Space, Enter) while it has
-    // the focus: raises its Click if it takes input.
-    bool keyClick(Control& button);
+
+    // Raw input, as a backend reports it (left button only, points in twips
+    // of the client area). The form decides everything else: which control
+    // gets the focus, when a push button is down, and which Click or
+    // DblClick is raised.
+    //  - A push button clicks when the press and the release both fall on
+    //    it and it still takes input; a press elsewhere clicks nothing.
+    //  - A double-press on a push button is one more press; on any other
+    //    control that takes input it raises DblClick.
+    //  - Space clicks the focused button when let go, if it was also pressed
+    //    there; Enter clicks it when pressed. Auto-repeated keys never click.
+    //  - Enter elsewhere goes to onEnter (with the focused control, or
+    //    nullptr for the window).
+    //  - Tab and Shift+Tab move the focus along TabIndex over the controls
+    //    that can take it. F11 and Escape ask for full screen and out of it.
+    // When the focused control stops taking input (disabled or hidden, by
+    // itself or with its frame), the focus goes to the window itself.
+    void pointerPress(Point p);
+    void pointerMove(Point p);
+    void pointerRelease(Point p);
+    void pointerDoublePress(Point p);
+    void keyDown(Key key, bool autoRepeat);
+    void keyUp(Key key);
+
+    // Enter not taken by a focused push button; not raised when repeated.
+    std::function<void(Control*)> onEnter;
 
     // Window events. Activate is raised once only, however often the
     // window becomes active again.
@@ -211,11 +242,12 @@ class Form {
     bool unload();
 
     // Keyboard focus as the program asks for it: a control, or nullptr for
-    // the window itself.
+    // the window itself. A control that cannot take input leaves the focus
+    // on the window.
     void setFocus(Control* control);
     Control* focus() const { return focus_; }
-    // The backend tells the model where the native focus went.
-    void noteFocus(Control* control) { focus_ = control; }
+    // The controls Tab walks, in TabIndex order.
+    std::vector<Control*> tabOrder() const;
 
     void setObserver(FormObserver* observer) { observer_ = observer; }
     void setFatalReport(FatalReport* report) { fatalReport_ = report; }
@@ -231,6 +263,11 @@ class Form {
     friend class Control;
     void changed(Control& control, Property p);
     static Control* hit(const std::vector<Control*>& stack, Point p);
+    void moveFocus(Control* control);
+    void setDown(Control* button, bool down);
+    void click(Control& control);
+    void dblClick(Control& control);
+    void tab(bool forward);
 
     std::string name_;
     std::string caption_;
@@ -239,6 +276,8 @@ class Form {
     std::vector<std::unique_ptr<Control>> owned_;
     std::vector<Control*> children_;
     Control* focus_ = nullptr;
+    Control* pressed_ = nullptr;     // where the left button went down
+    Control* spacePressed_ = nullptr;  // the button Space went down on
     FormObserver* observer_ = nullptr;
     FatalReport* fatalReport_ = nullptr;
     bool failed_ = false;

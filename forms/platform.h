@@ -55,11 +55,4 @@ class Clock {
     virtual LocalTime now() = 0;
 };
 
-// The folder that holds the executable.
-class AppFolder {
-  public:
-    virtual ~AppFolder() = default;
-    virtual std::string path() = 0;
-};
-
 }  // namespace forms

@@ -1,0 +1,67 @@
+// How the forms model maps to a device: twips to pixels at a scale, the
+// fonts that stand in for the ones the layout names, and the texts of the
+// platform's own boxes. Every backend reads these; none computes its own.
+#pragma once
+
+#include <string>
+
+#include "forms/form.h"
+
+namespace forms {
+
+struct PixelRect {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// Twips to device pixels: a scale (pixels per twip) and the pixel at which
+// the client area's origin lies. 1440 twips make an inch, so at 96 dots per
+// inch and no zoom a pixel is 15 twips.
+class Scale {
+  public:
+    Scale() = default;
+    Scale(double pixelsPerTwip, int originX, int originY);
+    // The scale for a device of that many dots per inch, origin at 0, 0.
+    static Scale forDpi(double dpi);
+
+    double pixelsPerTwip() const { return pixelsPerTwip_; }
+    int originX() const { return originX_; }
+    int originY() const { return originY_; }
+
+    // The pixel edge nearest to a twips coordinate. Each edge of a control
+    // is rounded on its own, so neighbours keep their gaps.
+    int x(Twips t) const;
+    int y(Twips t) const;
+    // A rectangle in client twips as device pixels.
+    PixelRect rect(const Rect& r) const;
+    // The twips point under the middle of a device pixel.
+    Point toTwips(int px, int py) const;
+    // A font's size in whole device pixels (at least 1): a point is 20 twips.
+    int fontPixels(FontSize4 size) const;
+
+  private:
+    double pixelsPerTwip_ = 1.0 / 15.0;
+    int originX_ = 0;
+    int originY_ = 0;
+};
+
+// A control's rectangle in device pixels: relative to the client area, or to
+// its container's rectangle when relativeToContainer is set. Both come from
+// the same rounded edges, so a child lands where the window-wide grid says.
+PixelRect pixelRect(const Form& form, const Control& control, const Scale& scale,
+                    bool relativeToContainer = false);
+
+// Free fonts that stand in for the families the layout names, for systems
+// that lack the originals: Comic Sans MS by Comic Neue, anything else by
+// Liberation Sans (metric-compatible with Arial).
+std::string standInFamily(const std::string& family);
+
+// Texts of the platform's own boxes, in Italian whatever the system's
+// language.
+inline constexpr const char* kYesText = "Sì";
+inline constexpr const char* kNoText = "No";
+inline constexpr const char* kOkText = "OK";
+
+}  // namespace forms
