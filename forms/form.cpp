@@ -211,13 +211,12 @@ void Form::pointerRelease(Point p) {
 }
 
 void Form::pointerDoublePress(Point p) {
-    Control* c = controlAt(p);
-    if (c != nullptr && c->kind() == Kind::CommandButton) {
-        pointerPress(p);  // a button takes the second press like the first
-        return;
-    }
+    // A push button takes the second press like the first; anything else
+    // raises DblClick, and the release that follows clicks nothing.
     pointerPress(p);
-    if (c != nullptr) {
+    Control* c = controlAt(p);
+    if (c != nullptr && c->kind() != Kind::CommandButton) {
+        pressed_ = nullptr;
         dblClick(*c);
     }
 }

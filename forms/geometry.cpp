@@ -38,8 +38,10 @@ PixelRect Scale::rect(const Rect& r) const {
 }
 
 Point Scale::toTwips(int px, int py) const {
+    // The largest twips coordinate whose edge still rounds to this pixel or
+    // before it: a control covers the pixel exactly when it covers that point.
     const auto twips = [this](int pixel, int origin) {
-        return static_cast<Twips>(std::floor((pixel - origin + 0.5) / pixelsPerTwip_));
+        return static_cast<Twips>(std::ceil((pixel - origin + 0.5) / pixelsPerTwip_)) - 1;
     };
     return {twips(px, originX_), twips(py, originY_)};
 }

@@ -74,6 +74,7 @@ void NullView::propertyChanged(forms::Control& /*control*/, forms::Property /*pr
 
 void NullView::focusChanged(forms::Control* control) {
     focus_ = control;
+    focusHistory_.push_back(control);
 }
 
 void NullView::windowRequested(forms::WindowRequest request) {

@@ -42,6 +42,8 @@ class NullView : public forms::FormObserver {
 
     // What the form told the backend.
     forms::Control* focus() const { return focus_; }
+    // Every focus change, in order (nullptr: the window itself).
+    const std::vector<forms::Control*>& focusHistory() const { return focusHistory_; }
     const std::vector<forms::WindowRequest>& requests() const { return requests_; }
     int changes() const { return changes_; }
 
@@ -53,6 +55,7 @@ class NullView : public forms::FormObserver {
     forms::Form& form_;
     forms::Scale scale_;
     forms::Control* focus_ = nullptr;
+    std::vector<forms::Control*> focusHistory_;
     std::vector<forms::WindowRequest> requests_;
     int changes_ = 0;
 };
