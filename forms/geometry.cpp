@@ -62,6 +62,34 @@ PixelRect pixelRect(const Form& form, const Control& control, const Scale& scale
     return r;
 }
 
+double startScale(const Form& form, double platformScale, int availableWidth, int availableHeight,
+                  int frameWidth, int frameHeight) {
+    const double fitX = (availableWidth - frameWidth) / static_cast<double>(form.clientWidth());
+    const double fitY = (availableHeight - frameHeight) / static_cast<double>(form.clientHeight());
+    return std::max(std::min({platformScale, fitX, fitY}), 1e-3);
+}
+
+Scale fitToClient(const Form& form, double baseScale, int clientWidth, int clientHeight) {
+    const double zoom = std::max(baseScale, std::min(clientWidth / double(form.clientWidth()),
+                                                     clientHeight / double(form.clientHeight())));
+    const int spareX = clientWidth - roundEdge(form.clientWidth() * zoom);
+    const int spareY = clientHeight - roundEdge(form.clientHeight() * zoom);
+    return {zoom, std::max(0, spareX / 2), std::max(0, spareY / 2)};
+}
+
+int pictureDensity(double pixelsPerTwip, double devicePixelRatio) {
+    const double density = pixelsPerTwip * 15.0 * devicePixelRatio;
+    return std::clamp(static_cast<int>(std::lround(density)), 1, 3);
+}
+
+std::string pictureAt(const std::string& name, int density) {
+    if (density <= 1 || name.empty()) {
+        return name;
+    }
+    const std::size_t dot = name.rfind('.');
+    return name.substr(0, dot) + "@" + std::to_string(density) + "x.png";
+}
+
 std::string standInFamily(const std::string& family) {
     return family == "Comic Sans MS" ? "Comic Neue" : "Liberation Sans";
 }
