@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Draw the pictures shipped with Tabellone's main window.
 
-Writes four files into window/pictures/:
+Writes four files into window/pictures/, each also drawn at two and three
+times its pixel size as PNG (stelle@2x.png, stelle@3x.png, ...) for screens
+where the board is zoomed:
 
   stelle.gif    220x170  yellow, black-outlined stars on a transparent
                          background (palette GIF, one transparent index)
@@ -30,6 +32,17 @@ YELLOW = (255, 230, 0)
 BLACK = (0, 0, 0)
 
 
+# The densities each picture is drawn at: the original pixel size, then two
+# and three times as many pixels each way.
+DENSITIES = (1, 2, 3)
+
+
+def at_density(name, k):
+    """The file of a picture drawn at density k, named as the program looks
+    it up: "stelle.gif" at 2 is "stelle@2x.png"."""
+    return name if k == 1 else f"{name.rsplit('.', 1)[0]}@{k}x.png"
+
+
 def star(cx, cy, outer, turn=0.0, inner_ratio=0.42):
     """Corner points of a five-pointed star, first point up (turn in degrees)."""
     pts = []
@@ -40,23 +53,27 @@ def star(cx, cy, outer, turn=0.0, inner_ratio=0.42):
     return pts
 
 
+# The stars of stelle.gif (centre x, centre y, outer radius, turn): the
+# picture boxes show only the top-left 181x167 pixels, so most stars sit there.
+STARS = [(42, 44, 34, 0), (122, 30, 20, 12), (162, 92, 30, -8),
+         (86, 112, 26, 6), (28, 136, 16, -14), (104, 64, 11, 20),
+         (200, 26, 13, -4), (150, 150, 12, 10), (199, 148, 15, 16)]
+
+
 def scaled(pts, s):
     return [(x * s, y * s) for x, y in pts]
 
 
-def make_stelle():
+def make_stelle(k=1):
+    if k > 1:
+        return make_stelle_smooth(k)
     # Palette picture drawn without smoothing, so every pixel is either star
     # or fully transparent.  Index 0 is the transparent background; its
     # colour is the window blue, for viewers that ignore transparency.
     size = (220, 170)
-    # (centre x, centre y, outer radius, turn): the buttons show only the
-    # top-left 181x167 pixels, so most stars sit there.
-    stars = [(42, 44, 34, 0), (122, 30, 20, 12), (162, 92, 30, -8),
-             (86, 112, 26, 6), (28, 136, 16, -14), (104, 64, 11, 20),
-             (200, 26, 13, -4), (150, 150, 12, 10), (199, 148, 15, 16)]
     mask = Image.new("L", size, 0)
     d = ImageDraw.Draw(mask)
-    for cx, cy, r, turn in stars:
+    for cx, cy, r, turn in STARS:
         d.polygon(star(cx, cy, r, turn), fill=255)
     # An even 2-pixel black rim: the star shapes grown by two pixels.
     rim = mask.filter(ImageFilter.MaxFilter(5))
@@ -67,8 +84,31 @@ def make_stelle():
     img.save(OUT / "stelle.gif", transparency=0, optimize=False)
 
 
-def make_colomba():
-    s = 4                                   # drawn 4x larger, then reduced
+def make_stelle_smooth(k):
+    # The same stars with smooth edges: drawn 4 times larger still and
+    # reduced, into an RGBA picture whose alpha falls off at the rim.
+    s = 4 * k
+    size = (220 * k, 170 * k)
+    big = (size[0] * 4, size[1] * 4)
+    mask = Image.new("L", big, 0)
+    rim = Image.new("L", big, 0)
+    d, r = ImageDraw.Draw(mask), ImageDraw.Draw(rim)
+    grow = 2 * s                           # the rim: 2 pixels at 1x
+    for cx, cy, radius, turn in STARS:
+        pts = scaled(star(cx, cy, radius, turn), s)
+        d.polygon(pts, fill=255)
+        r.polygon(pts, fill=255)
+        r.line(pts + pts[:1], fill=255, width=2 * grow, joint="curve")
+        for x, y in pts:
+            r.ellipse([x - grow, y - grow, x + grow, y + grow], fill=255)
+    img = Image.new("RGBA", size, (0, 0, 0, 0))
+    img.paste(BLACK + (255,), mask=rim.resize(size, Image.Resampling.BOX))
+    img.paste(YELLOW + (255,), mask=mask.resize(size, Image.Resampling.BOX))
+    img.save(OUT / at_density("stelle.gif", k), optimize=True)
+
+
+def make_colomba(k=1):
+    s = 4 * k                               # drawn 4x larger, then reduced
     w, h = 55, 52
     img = Image.new("RGB", (w * s, h * s), (176, 222, 255))
     d = ImageDraw.Draw(img)
@@ -109,12 +149,15 @@ def make_colomba():
               outline=(70, 70, 80))                                # beak
     d.ellipse(scaled([(40.5, 23), (43, 25.5)], s), fill=BLACK)     # eye
 
-    small = img.resize((w, h), Image.Resampling.LANCZOS)
+    small = img.resize((w * k, h * k), Image.Resampling.LANCZOS)
+    if k > 1:
+        small.save(OUT / at_density("colomba.gif", k), optimize=True)
+        return
     small.quantize(64, dither=Image.Dither.NONE).save(OUT / "colomba.gif")
 
 
-def make_striscia():
-    s = 2
+def make_striscia(k=1):
+    s = 2 * k
     w, h = 407, 125
     img = Image.new("RGB", (w * s, h * s))
     d = ImageDraw.Draw(img)
@@ -152,13 +195,16 @@ def make_striscia():
         d.text((x * s - (left + right) / 2, y * s - (top + bottom) / 2),
                str(number), font=font, fill=BLACK)
 
-    small = img.resize((w, h), Image.Resampling.LANCZOS)
+    small = img.resize((w * k, h * k), Image.Resampling.LANCZOS)
+    if k > 1:
+        small.save(OUT / at_density("striscia.jpg", k), optimize=True)
+        return
     small.save(OUT / "striscia.jpg", quality=85, optimize=True,
                progressive=False)
 
 
-def make_finestra():
-    s = 4
+def make_finestra(k=1):
+    s = 4 * k
     w, h = 120, 102
     img = Image.new("RGB", (w * s, h * s), BLUE)
     d = ImageDraw.Draw(img)
@@ -166,18 +212,21 @@ def make_finestra():
                 outline=(60, 130, 240), width=2 * s)                # frame
     d.polygon(scaled(star(60, 53, 30), s), fill=YELLOW, outline=BLACK,
               width=2 * s)
-    img.resize((w, h), Image.Resampling.LANCZOS).save(OUT / "finestra.bmp")
+    small = img.resize((w * k, h * k), Image.Resampling.LANCZOS)
+    small.save(OUT / (at_density("finestra.bmp", k) if k > 1 else "finestra.bmp"))
 
 
 def main():
     OUT.mkdir(parents=True, exist_ok=True)
-    make_stelle()
-    make_colomba()
-    make_striscia()
-    make_finestra()
-    for name in ("stelle.gif", "colomba.gif", "striscia.jpg", "finestra.bmp"):
-        path = OUT / name
-        print(f"{path.relative_to(ROOT)}  {path.stat().st_size} bytes")
+    for k in DENSITIES:
+        make_stelle(k)
+        make_colomba(k)
+        make_striscia(k)
+        make_finestra(k)
+    for k in DENSITIES:
+        for name in ("stelle.gif", "colomba.gif", "striscia.jpg", "finestra.bmp"):
+            path = OUT / at_density(name, k)
+            print(f"{path.relative_to(ROOT)}  {path.stat().st_size} bytes")
 
 
 if __name__ == "__main__":
