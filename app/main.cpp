@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
     if (tabellone.form().failed()) {
         return 1;
     }
+    view.openOnScreen();
     view.show();
     const int status = QApplication::exec();
     return tabellone.form().failed() ? 1 : status;

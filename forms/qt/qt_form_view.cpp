@@ -1,6 +1,7 @@
 #include "forms/qt/qt_form_view.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
@@ -12,11 +13,14 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace qtforms {
 
@@ -26,12 +30,11 @@ using forms::Property;
 
 namespace {
 
-QPixmap pictureFor(const std::string& name) {
-    if (name.empty()) {
-        return {};
-    }
-    return {QStringLiteral(":/pictures/") + QString::fromStdString(name)};
-}
+// The platform's own scale: 15 twips to a device-independent pixel.
+constexpr double kPlatformScale = 1.0 / 15.0;
+// The frame a window manager is assumed to draw until the real one is known.
+constexpr int kFrameWidthGuess = 16;
+constexpr int kFrameHeightGuess = 48;
 
 Qt::Alignment toQtAlignment(forms::Alignment a) {
     switch (a) {
@@ -62,21 +65,22 @@ class TextBox : public QLineEdit {
     }
 };
 
-// Fills its back colour and draws its picture unscaled from the top-left
-// corner; transparent pixels show the back colour.
+// Fills its back colour and draws its picture from the top-left corner at
+// the board's zoom; transparent pixels show the back colour.
 class PictureBox : public QWidget {
   public:
-    PictureBox(QPixmap picture, QWidget* parent) : QWidget(parent), picture_(std::move(picture)) {}
+    PictureBox(std::function<QPixmap()> picture, QWidget* parent)
+        : QWidget(parent), picture_(std::move(picture)) {}
 
   protected:
     void paintEvent(QPaintEvent* /*e*/) override {
         QPainter p(this);
         p.fillRect(rect(), palette().color(QPalette::Window));
-        p.drawPixmap(0, 0, picture_);
+        p.drawPixmap(0, 0, picture_());
     }
 
   private:
-    QPixmap picture_;
+    std::function<QPixmap()> picture_;
 };
 
 }  // namespace
@@ -96,9 +100,41 @@ QFont toQFont(const forms::Font& font, const forms::Scale& scale) {
     return f;
 }
 
-QtFormView::QtFormView(forms::Form& form, QWidget* parent) : QWidget(parent), form_(form) {
+QPixmap Pictures::at(const std::string& name, const forms::Scale& scale, qreal devicePixelRatio) {
+    if (name.empty()) {
+        return {};
+    }
+    const int density = forms::pictureDensity(scale.pixelsPerTwip(), devicePixelRatio);
+    if (density != density_) {
+        density_ = density;
+        decoded_.clear();
+        sized_.clear();
+    }
+    auto found = decoded_.find(name);
+    if (found == decoded_.end()) {
+        const QString file = QString::fromStdString(forms::pictureAt(name, density));
+        found = decoded_.emplace(name, QPixmap(QStringLiteral(":/pictures/") + file)).first;
+    }
+    const QPixmap& drawing = found->second;
+    // Each pixel of the original covers 15 twips each way; the drawing has
+    // `density` pixels for each of those.
+    const double devicePixels = 15.0 * scale.pixelsPerTwip() * devicePixelRatio / density;
+    const QSize size(static_cast<int>(std::lround(drawing.width() * devicePixels)),
+                     static_cast<int>(std::lround(drawing.height() * devicePixels)));
+    QPixmap& sized = sized_[name];
+    if (sized.size() != size || sized.devicePixelRatio() != devicePixelRatio) {
+        sized = drawing.size() == size
+                    ? drawing
+                    : drawing.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        sized.setDevicePixelRatio(devicePixelRatio);
+    }
+    return sized;
+}
+
+QtFormView::QtFormView(forms::Form& form, QWidget* parent)
+    : QWidget(parent), form_(form), baseScale_(kPlatformScale) {
     setWindowTitle(QString::fromStdString(form.caption()));
-    setFixedSize(scale_.x(form.clientWidth()), scale_.y(form.clientHeight()));
+    resize(scale_.x(form.clientWidth()), scale_.y(form.clientHeight()));
     // The view holds the keyboard focus whenever the window itself has it;
     // the controls take it only when the form gives it to them.
     setFocusPolicy(Qt::StrongFocus);
@@ -159,9 +195,6 @@ QWidget* QtFormView::createWidget(Control& control, QWidget* parent) {
         case Kind::CommandButton: {
             if (control.style == 1) {
                 auto* button = new QToolButton(parent);
-                const QPixmap picture = pictureFor(control.picture);
-                button->setIcon(QIcon(picture));
-                button->setIconSize(picture.size());
                 button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
                 w = button;
             } else {
@@ -170,7 +203,11 @@ QWidget* QtFormView::createWidget(Control& control, QWidget* parent) {
             break;
         }
         case Kind::PictureBox:
-            w = new PictureBox(pictureFor(control.picture), parent);
+            w = new PictureBox(
+                [this, &control] {
+                    return pictures_.at(control.picture, scale_, devicePixelRatioF());
+                },
+                parent);
             break;
     }
     // Qt moves no focus on its own: the form gives it. Keys reach the form
@@ -190,6 +227,7 @@ QWidget* QtFormView::createWidget(Control& control, QWidget* parent) {
         createWidget(*c, w);
     }
     applyAll(control);
+    applyPicture(control);
     return w;
 }
 
@@ -198,6 +236,110 @@ void QtFormView::applyAll(Control& control) {
                              Property::Visible, Property::Down}) {
         apply(control, p);
     }
+    applyAccessible(control);
+}
+
+void QtFormView::applyPicture(Control& control) {
+    // A picture box draws its own, when it is painted.
+    if (auto* button = dynamic_cast<QToolButton*>(widgetFor(control))) {
+        const QPixmap picture = pictures_.at(control.picture, scale_, devicePixelRatioF());
+        button->setIcon(QIcon(picture));
+        button->setIconSize(picture.deviceIndependentSize().toSize());
+    }
+}
+
+void QtFormView::applyAccessible(Control& control) {
+    QWidget* w = widgetFor(control);
+    const forms::Accessible a = form_.accessible(control);
+    w->setAccessibleName(QString::fromStdString(a.name));
+    w->setAccessibleDescription(QString::fromStdString(a.description));
+}
+
+void QtFormView::announce(Control& control) {
+    // Qt has no announcement of its own: a screen reader hears a live
+    // control's new text as text inserted into it (AT-SPI's
+    // object:text-changed:insert), after its name changed to the same.
+    QWidget* w = widgetFor(control);
+    if (!QAccessible::isActive() || control.text().empty()) {
+        return;
+    }
+    QAccessibleTextInsertEvent event(w, 0, QString::fromStdString(control.text()));
+    QAccessible::updateAccessibility(&event);
+}
+
+void QtFormView::layoutAll() {
+    for (Control* c : form_.controls()) {
+        QWidget* w = widgetFor(*c);
+        const forms::PixelRect r = forms::pixelRect(form_, *c, scale_, true);
+        w->setGeometry(r.left, r.top, r.width, r.height);
+        w->setFont(toQFont(c->font(), scale_));
+        applyPicture(*c);
+    }
+    update();
+}
+
+void QtFormView::openOnScreen() {
+    fitToScreen(kFrameWidthGuess, kFrameHeightGuess);
+    frameChecked_ = false;
+}
+
+void QtFormView::fitToScreen(int frameWidth, int frameHeight) {
+    const QRect available = screen()->availableGeometry();
+    baseScale_ = forms::startScale(form_, kPlatformScale, available.width(), available.height(),
+                                   frameWidth, frameHeight);
+    const forms::Scale base(baseScale_, 0, 0);
+    const QSize client(base.x(form_.clientWidth()), base.y(form_.clientHeight()));
+    resize(client);
+    rescale();
+    // The frame's top-left corner, so that the whole window lies in the area.
+    const QSize outer = client + QSize(frameWidth, frameHeight);
+    move(available.left() + std::max(0, (available.width() - outer.width()) / 2),
+         available.top() + std::max(0, (available.height() - outer.height()) / 2));
+}
+
+void QtFormView::checkFrame() {
+    if (frameChecked_ || !isVisible() || isMaximized() || isFullScreen() || isMinimized()) {
+        return;
+    }
+    const QMargins m = windowHandle()->frameMargins();
+    if (m.isNull()) {
+        return;  // not framed yet
+    }
+    frameChecked_ = true;
+    const QRect available = screen()->availableGeometry();
+    const int frameWidth = m.left() + m.right();
+    const int frameHeight = m.top() + m.bottom();
+    if (forms::startScale(form_, kPlatformScale, available.width(), available.height(), frameWidth,
+                          frameHeight) != baseScale_ ||
+        !available.contains(frameGeometry())) {
+        fitToScreen(frameWidth, frameHeight);
+    }
+}
+
+void QtFormView::rescale() {
+    const forms::Scale fitted = forms::fitToClient(form_, baseScale_, width(), height());
+    if (fitted.pixelsPerTwip() != scale_.pixelsPerTwip() || fitted.originX() != scale_.originX() ||
+        fitted.originY() != scale_.originY()) {
+        scale_ = fitted;
+        layoutAll();
+    }
+}
+
+void QtFormView::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    rescale();
+    checkFrame();
+}
+
+void QtFormView::moveEvent(QMoveEvent* e) {
+    QWidget::moveEvent(e);
+    checkFrame();
+}
+
+void QtFormView::windowRequested(forms::WindowRequest request) {
+    const bool full = request == forms::WindowRequest::ToggleFullScreen && !isFullScreen();
+    setWindowState(full ? windowState() | Qt::WindowFullScreen
+                        : windowState() & ~Qt::WindowFullScreen);
 }
 
 void QtFormView::applyColors(Control& control) {
@@ -231,6 +373,12 @@ void QtFormView::applyColors(Control& control) {
 
 void QtFormView::propertyChanged(Control& control, Property property) {
     apply(control, property);
+    if (property == Property::Text || property == Property::Tag) {
+        applyAccessible(control);
+        if (property == Property::Text && control.live) {
+            announce(control);
+        }
+    }
 }
 
 void QtFormView::apply(Control& control, Property property) {
@@ -372,7 +520,8 @@ bool QtFormView::event(QEvent* e) {
 void QtFormView::paintEvent(QPaintEvent* /*e*/) {
     QPainter p(this);
     p.fillRect(rect(), toQColor(form_.backColor));
-    p.drawPixmap(0, 0, pictureFor(form_.picture));
+    p.drawPixmap(scale_.originX(), scale_.originY(),
+                 pictures_.at(form_.picture, scale_, devicePixelRatioF()));
 }
 
 void QtFormView::showEvent(QShowEvent* e) {

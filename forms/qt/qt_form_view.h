@@ -1,6 +1,8 @@
 // Qt 6 Widgets backend: draws a forms::Form as a widget tree and reports
 // the user's mouse and keyboard input to it, raw and in twips. It holds no
-// rule and no input state: clicks, focus and tab order are the form's.
+// rule and no input state: clicks, focus and tab order are the form's. It
+// zooms the whole board with the window, and tells screen readers (through
+// Qt's accessibility, AT-SPI on Linux) what the form says of each control.
 #pragma once
 
 #include <QColor>
@@ -8,6 +10,7 @@
 #include <QKeyEvent>
 #include <QTimer>
 #include <QWidget>
+#include <string>
 #include <unordered_map>
 
 #include "forms/form.h"
@@ -20,8 +23,25 @@ QColor toQColor(forms::Color c);
 // pixel size the scale gives.
 QFont toQFont(const forms::Font& font, const forms::Scale& scale);
 
+// The pictures as drawn: each decoded from the drawing of the density in
+// use when first asked for, and smoothly scaled to the size it is shown at.
+// A change of density drops every picture of the old one.
+class Pictures {
+  public:
+    // The picture `name` drawn unscaled at a scale: its pixels are 15 twips
+    // each. The pixmap carries the device pixel ratio; null if none.
+    QPixmap at(const std::string& name, const forms::Scale& scale, qreal devicePixelRatio);
+
+  private:
+    int density_ = 0;
+    std::unordered_map<std::string, QPixmap> decoded_;  // at density_
+    std::unordered_map<std::string, QPixmap> sized_;    // the last size asked
+};
+
 class QtFormView : public QWidget, public forms::FormObserver {
   public:
+    // The window opens at the platform's own scale, 15 twips to a
+    // device-independent pixel; the board zooms with the window.
     explicit QtFormView(forms::Form& form, QWidget* parent = nullptr);
     ~QtFormView() override;
     QtFormView(const QtFormView&) = delete;
@@ -32,15 +52,27 @@ class QtFormView : public QWidget, public forms::FormObserver {
     QWidget* widgetFor(const forms::Control& control) const;
     // Pixel rectangle of a control in the view's coordinates.
     QRect pixelRect(const forms::Control& control) const;
+    // Twips to the view's pixels, as the board is drawn now.
+    const forms::Scale& scale() const { return scale_; }
+
+    // Sizes and places the window for its screen before it is first shown:
+    // the platform's scale, reduced only as far as needed for the whole
+    // window, frame included, to fit the screen's available area. Once the
+    // window manager has framed it, the fit is checked again with the real
+    // frame.
+    void openOnScreen();
 
     void propertyChanged(forms::Control& control, forms::Property property) override;
     void focusChanged(forms::Control* control) override;
+    void windowRequested(forms::WindowRequest request) override;
 
   protected:
     bool event(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void showEvent(QShowEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
@@ -52,15 +84,30 @@ class QtFormView : public QWidget, public forms::FormObserver {
     void applyAll(forms::Control& control);
     void apply(forms::Control& control, forms::Property property);
     void applyColors(forms::Control& control);
+    void applyPicture(forms::Control& control);
+    void applyAccessible(forms::Control& control);
+    void announce(forms::Control& control);
+    // Places every widget, and sets every font and picture, at scale_.
+    void layoutAll();
+    // The scale for the view's size: the base scale, zoomed to fill it.
+    void rescale();
+    // Fits the window to the available area of its screen, with a frame of
+    // that many pixels.
+    void fitToScreen(int frameWidth, int frameHeight);
+    // Once the window is framed, fits it again with the frame's real size.
+    void checkFrame();
     forms::Point twipsAt(const QPoint& pos) const;
     // Reports a key event to the form; false for keys the form does not use.
     bool reportKey(const QKeyEvent* key, bool press);
 
     forms::Form& form_;
     forms::Scale scale_;
+    double baseScale_;  // pixels per twip before any zoom
+    Pictures pictures_;
     std::unordered_map<const forms::Control*, QWidget*> widgets_;
     bool shown_ = false;
-    QTimer activation_;  // raises Activate once the window has first shown
+    bool frameChecked_ = true;  // until openOnScreen asks for a check
+    QTimer activation_;         // raises Activate once the window has first shown
 };
 
 }  // namespace qtforms

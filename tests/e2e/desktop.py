@@ -36,12 +36,12 @@ def wait_until(predicate, what, timeout=20.0):
 
 
 class Shot:  # the whole screen as packed RGB bytes
-    def __init__(self, raw):
-        check(len(raw) == SCREEN_W * SCREEN_H * 3, f"screenshot has {len(raw)} bytes")
-        self.raw = raw
+    def __init__(self, raw, width=SCREEN_W, height=SCREEN_H):
+        check(len(raw) == width * height * 3, f"screenshot has {len(raw)} bytes")
+        self.raw, self.width = raw, width
 
     def row(self, y, x0, x1):
-        return self.raw[(y * SCREEN_W + x0) * 3:(y * SCREEN_W + x1) * 3]
+        return self.raw[(y * self.width + x0) * 3:(y * self.width + x1) * 3]
 
     def crop(self, x0, y0, x1, y1):
         return tuple(self.row(y, x0, x1) for y in range(y0, y1))
@@ -70,7 +70,9 @@ def double_click_args(x, y):  # for xdotool, 40 ms between the clicks
 
 
 class Desktop:
-    def __init__(self):
+    def __init__(self, size=(SCREEN_W, SCREEN_H), env=None):
+        """A screen of `size` pixels; `env`: more environment for the programs."""
+        self.size, self.extra_env = size, env or {}
         self.home = tempfile.mkdtemp(prefix="tabellone-e2e-")
         self.procs = []
         try:
@@ -85,11 +87,11 @@ class Desktop:
         self.env = {k: v for k, v in os.environ.items()
                     if not k.startswith("QT_") and k not in ("DISPLAY", "WAYLAND_DISPLAY")}
         self.env.update(HOME=self.home, XDG_CONFIG_HOME=os.path.join(self.home, "config"),
-                        XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb")
+                        XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb", **self.extra_env)
         # Xvfb picks a free display itself, so parallel runs never collide.
         read_end, write_end = os.pipe()
         self._spawn(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                     f"{SCREEN_W}x{SCREEN_H}x24", "-nolisten", "tcp", "-noreset"],
+                     "%dx%dx24" % self.size, "-nolisten", "tcp", "-noreset"],
                     pass_fds=[write_end])
         os.close(write_end)
         with os.fdopen(read_end, "rb") as f:
@@ -157,4 +159,5 @@ class Desktop:
 
     def shot(self):
         return Shot(subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"],
-                                   capture_output=True, check=True, env=self.env).stdout)
+                                   capture_output=True, check=True, env=self.env).stdout,
+                    *self.size)
