@@ -27,7 +27,8 @@ DISPLAY_PACKAGES=(xvfb xauth imagemagick xdotool)
 # with a window manager and input tools for the tests that drive the real
 # program as a user would.
 TEST_PACKAGES=(libgtest-dev xvfb xauth xdotool imagemagick openbox x11-utils
-    libx11-dev libxtst-dev valgrind tesseract-ocr tesseract-ocr-ita clang-format clang-tidy)
+    libx11-dev libxtst-dev valgrind tesseract-ocr tesseract-ocr-ita clang-format clang-tidy
+    dbus at-spi2-core python3-pyatspi)
 
 build_project() {
     local preset="$1"

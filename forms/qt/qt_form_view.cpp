@@ -1,7 +1,6 @@
 #include "forms/qt/qt_form_view.h"
 
 #include <QAbstractButton>
-#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
@@ -248,23 +247,15 @@ void QtFormView::applyPicture(Control& control) {
     }
 }
 
+// The new name raises Qt's NameChanged, which AT-SPI clients hear as
+// object:property-change:accessible-name: for a live control (the big
+// number) that is the announcement of its new text. Qt 6.4 passes no Alert
+// or announcement event on to AT-SPI.
 void QtFormView::applyAccessible(Control& control) {
     QWidget* w = widgetFor(control);
     const forms::Accessible a = form_.accessible(control);
     w->setAccessibleName(QString::fromStdString(a.name));
     w->setAccessibleDescription(QString::fromStdString(a.description));
-}
-
-void QtFormView::announce(Control& control) {
-    // Qt has no announcement of its own: a screen reader hears a live
-    // control's new text as text inserted into it (AT-SPI's
-    // object:text-changed:insert), after its name changed to the same.
-    QWidget* w = widgetFor(control);
-    if (!QAccessible::isActive() || control.text().empty()) {
-        return;
-    }
-    QAccessibleTextInsertEvent event(w, 0, QString::fromStdString(control.text()));
-    QAccessible::updateAccessibility(&event);
 }
 
 void QtFormView::layoutAll() {
@@ -375,9 +366,6 @@ void QtFormView::propertyChanged(Control& control, Property property) {
     apply(control, property);
     if (property == Property::Text || property == Property::Tag) {
         applyAccessible(control);
-        if (property == Property::Text && control.live) {
-            announce(control);
-        }
     }
 }
 

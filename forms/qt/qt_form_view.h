@@ -86,7 +86,6 @@ class QtFormView : public QWidget, public forms::FormObserver {
     void applyColors(forms::Control& control);
     void applyPicture(forms::Control& control);
     void applyAccessible(forms::Control& control);
-    void announce(forms::Control& control);
     // Places every widget, and sets every font and picture, at scale_.
     void layoutAll();
     // The scale for the view's size: the base scale, zoomed to fill it.
