@@ -158,7 +158,7 @@ TEST(Form, KeysClickTheFocusedButtonOnce) {
     s.view.key(forms::Key::F11, 2);
     s.view.key(forms::Key::Escape);
     EXPECT_EQ(s.view.requests(), (std::vector{forms::WindowRequest::ToggleFullScreen,
-                                             forms::WindowRequest::LeaveFullScreen}));
+                                              forms::WindowRequest::LeaveFullScreen}));
 }
 
 // When the focused control stops taking input, by itself or with its frame,
@@ -216,7 +216,7 @@ TEST(Form, AFailingHandlerIsReportedOnceAndEndsDispatch) {
 TEST(Geometry, EdgesRoundOnTheirOwnAndPixelsMapBack) {
     const forms::Scale at96;
     EXPECT_EQ(at96.x(7), 0);
-    EXPECT_EQ(at96.x(8), 1);  // 8/15 is past the half
+    EXPECT_EQ(at96.x(8), 1);                 // 8/15 is past the half
     EXPECT_EQ(at96.fontPixels(217500), 29);  // 21.75 pt at 96 dpi
     for (const double dpi : {96.0, 120.0, 144.0, 192.0, 72.0 * 5}) {
         const forms::Scale s(dpi / 1440.0, 13, -4);
@@ -229,6 +229,32 @@ TEST(Geometry, EdgesRoundOnTheirOwnAndPixelsMapBack) {
             EXPECT_TRUE(forms::Rect({t, t, 820, 820}).contains(s.toTwips(a.left + 1, a.top + 1)));
         }
     }
+}
+
+// The window opens at the platform's scale unless the screen is too small
+// for it with its frame; a larger window zooms the board to fit, centred; a
+// smaller one clips. Pictures are drawn at the density nearest the zoom.
+TEST(Geometry, FitsTheScreenZoomsToTheWindowAndPicksPictures) {
+    const forms::Form f("f", "", 12975, 10170);
+    EXPECT_DOUBLE_EQ(forms::startScale(f, 1 / 15.0, 1024, 768, 10, 30), 1 / 15.0);
+    // 1366x768 at 125%: 1093x614 device-independent pixels; the height rules.
+    EXPECT_DOUBLE_EQ(forms::startScale(f, 1 / 15.0, 1093, 614, 16, 48), 566 / 10170.0);
+
+    const forms::Scale tv = forms::fitToClient(f, 1 / 15.0, 1920, 1061);
+    EXPECT_DOUBLE_EQ(tv.pixelsPerTwip(), 1061 / 10170.0);
+    EXPECT_EQ(tv.originX(), (1920 - 1354) / 2);  // the board is 1354 pixels wide
+    EXPECT_EQ(tv.originY(), 0);
+    const forms::Scale small = forms::fitToClient(f, 1 / 15.0, 500, 400);
+    EXPECT_DOUBLE_EQ(small.pixelsPerTwip(), 1 / 15.0);
+    EXPECT_EQ(small.originX() + small.originY(), 0);
+
+    EXPECT_EQ(forms::pictureDensity(1 / 15.0, 1.0), 1);
+    EXPECT_EQ(forms::pictureDensity(1 / 15.0, 1.25), 1);
+    EXPECT_EQ(forms::pictureDensity(tv.pixelsPerTwip(), 1.0), 2);
+    EXPECT_EQ(forms::pictureDensity(1 / 15.0, 2.0), 2);
+    EXPECT_EQ(forms::pictureDensity(tv.pixelsPerTwip(), 2.0), 3);
+    EXPECT_EQ(forms::pictureAt("stelle.gif", 3), "stelle@3x.png");
+    EXPECT_EQ(forms::pictureAt("stelle.gif", 1), "stelle.gif");
 }
 
 // Calls f with the control under each point, and the point, of a grid `step`
