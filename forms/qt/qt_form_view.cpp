@@ -279,13 +279,8 @@ void QtFormView::fitToScreen(int frameWidth, int frameHeight) {
     baseScale_ = forms::startScale(form_, kPlatformScale, available.width(), available.height(),
                                    frameWidth, frameHeight);
     const forms::Scale base(baseScale_, 0, 0);
-    const QSize client(base.x(form_.clientWidth()), base.y(form_.clientHeight()));
-    resize(client);
+    resize(base.x(form_.clientWidth()), base.y(form_.clientHeight()));
     rescale();
-    // The frame's top-left corner, so that the whole window lies in the area.
-    const QSize outer = client + QSize(frameWidth, frameHeight);
-    move(available.left() + std::max(0, (available.width() - outer.width()) / 2),
-         available.top() + std::max(0, (available.height() - outer.height()) / 2));
 }
 
 void QtFormView::checkFrame() {
@@ -301,9 +296,16 @@ void QtFormView::checkFrame() {
     const int frameWidth = m.left() + m.right();
     const int frameHeight = m.top() + m.bottom();
     if (forms::startScale(form_, kPlatformScale, available.width(), available.height(), frameWidth,
-                          frameHeight) != baseScale_ ||
-        !available.contains(frameGeometry())) {
+                          frameHeight) != baseScale_) {
         fitToScreen(frameWidth, frameHeight);
+    }
+    // Where the window manager put it, unless part of it is off the area.
+    const QRect outer(frameGeometry().topLeft(), size().grownBy(m));
+    if (!available.contains(outer)) {
+        move(std::max(available.left(),
+                      std::min(outer.left(), available.right() + 1 - outer.width())),
+             std::max(available.top(),
+                      std::min(outer.top(), available.bottom() + 1 - outer.height())));
     }
 }
 
