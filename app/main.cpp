@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "board/board.h"
+#include "forms/posix/posix_files.h"
 #include "forms/qt/qt_form_view.h"
 #include "forms/qt/qt_platform.h"
 #include "forms/std_platform.h"
@@ -15,12 +16,13 @@ int main(int argc, char** argv) {
 
     forms::SystemClock clock;
     forms::ClockSeededRandom random;
-    qtforms::QtAppFolder folder;
+    forms::PosixAppFolder folder;
+    forms::PosixFileSystem files;
     qtforms::QtFatalReport fatal;
 
     const auto tabellone = window::makeTabellone();
     tabellone->setFatalReport(&fatal);
-    roundlog::RoundLog log(roundlog::pathIn(folder.path()), clock);
+    roundlog::RoundLog log(folder, files, clock);
     qtforms::QtFormView view(*tabellone);
     qtforms::QtQuestion question(&view);
     board::Board board(*tabellone, log, question, random);

@@ -11,8 +11,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "forms/posix/posix_files.h"
 #include "forms/std_platform.h"
 #include "roundlog/roundlog.h"
 
@@ -28,6 +30,16 @@ void report(const char* what, std::vector<double> us) {
                 us.size());
 }
 
+// The folder given on the command line.
+class GivenFolder : public forms::AppFolder {
+  public:
+    explicit GivenFolder(forms::NativePath path) : path_(std::move(path)) {}
+    forms::NativePath path() override { return path_; }
+
+  private:
+    forms::NativePath path_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -35,13 +47,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: bench_roundlog FOLDER [COUNT]\n");
         return 2;
     }
-    const std::string folder = argv[1];
+    GivenFolder folder(argv[1]);
     const int count = argc > 2 ? std::stoi(argv[2]) : 500;
-    const std::string path = roundlog::pathIn(folder);
+    const forms::NativePath path = roundlog::pathIn(folder.path());
     std::filesystem::remove(path);
 
+    forms::PosixFileSystem files;
     forms::SystemClock clock;
-    roundlog::RoundLog log(path, clock);
+    roundlog::RoundLog log(folder, files, clock);
     log.open();
     using Clock = std::chrono::steady_clock;
     std::vector<double> calls;

@@ -21,6 +21,7 @@
 
 #include "baseline_window.h"
 #include "board/board.h"
+#include "forms/posix/posix_files.h"
 #include "forms/qt/qt_form_view.h"
 #include "forms/qt/qt_platform.h"
 #include "forms/std_platform.h"
@@ -116,13 +117,14 @@ int main(int argc, char** argv) {
 
     forms::SystemClock clock;
     forms::ClockSeededRandom random;
-    qtforms::QtAppFolder folder;
+    forms::PosixAppFolder folder;
+    forms::PosixFileSystem files;
     qtforms::QtFatalReport fatal;
     const auto tabellone = window::makeTabellone();
     tabellone->setFatalReport(&fatal);
     phase("form_model");
 
-    roundlog::RoundLog log(roundlog::pathIn(folder.path()), clock);
+    roundlog::RoundLog log(folder, files, clock);
     qtforms::QtFormView view(*tabellone);
     phase("widgets");
 

@@ -7,6 +7,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -21,6 +22,8 @@
 #include <vector>
 
 #include "board/board.h"
+#include "forms/files.h"
+#include "forms/posix/posix_files.h"
 
 namespace fakes {
 
@@ -101,6 +104,41 @@ struct FixedClock : forms::Clock {
     forms::LocalTime now() override { return time; }
 };
 
+// The program's folder as given; with none given, the system cannot say.
+struct FixedFolder : forms::AppFolder {
+    explicit FixedFolder(forms::NativePath p = {}) : folder(std::move(p)) {}
+    forms::NativePath path() override {
+        if (folder.empty()) {
+            throw forms::FileException({forms::FileError::NoFolder, ENOENT, "No such file"});
+        }
+        return folder;
+    }
+    forms::NativePath folder;
+};
+
+// The real file seam, but once `diskFull` is set every append fails as on
+// a full disk, leaving the file as it was.
+struct FillableFiles : forms::FileSystem {
+    struct File : forms::AppendFile {
+        File(std::unique_ptr<forms::AppendFile> file, const bool& full)
+            : real(std::move(file)), diskFull(full) {}
+        void append(std::string_view record) override {
+            if (diskFull) {
+                throw forms::FileException({forms::FileError::DiskFull, ENOSPC, "No space"});
+            }
+            real->append(record);
+        }
+        void close() override { real->close(); }
+        std::unique_ptr<forms::AppendFile> real;
+        const bool& diskFull;
+    };
+    std::unique_ptr<forms::AppendFile> openForAppend(const forms::NativePath& path) override {
+        return std::make_unique<File>(real.openForAppend(path), diskFull);
+    }
+    bool diskFull = false;
+    forms::PosixFileSystem real;
+};
+
 // The look of a free cell (teal, 21.75 pt unless given) and of a called one.
 inline void expectFree(const forms::Control& c, forms::Color back = forms::rgb(0, 192, 192),
                        forms::FontSize4 size = 217500) {
@@ -166,7 +204,9 @@ struct Rig {
     TempDir dir;
     std::unique_ptr<forms::Form> form = window::makeTabellone();
     FixedClock clock;
-    roundlog::RoundLog log{roundlog::pathIn(dir.path), clock};
+    FixedFolder folder{dir.path};
+    FillableFiles files;
+    roundlog::RoundLog log{folder, files, clock};
     ScriptedQuestion question;
     FakeRandom random;
     RecordingReport report;

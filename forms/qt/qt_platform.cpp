@@ -1,7 +1,6 @@
 #include "forms/qt/qt_platform.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QDirIterator>
 #include <QFontDatabase>
 #include <QMessageBox>
@@ -31,10 +30,6 @@ void QtFatalReport::report(const std::string& message) {
     box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
     box.exec();
     QCoreApplication::exit(1);
-}
-
-std::string QtAppFolder::path() {
-    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString();
 }
 
 }  // namespace qtforms

@@ -27,9 +27,4 @@ class QtFatalReport : public forms::FatalReport {
     void report(const std::string& message) override;
 };
 
-class QtAppFolder : public forms::AppFolder {
-  public:
-    std::string path() override;
-};
-
 }  // namespace qtforms

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "board/board.h"
+#include "forms/posix/posix_files.h"
 #include "forms/qt/qt_form_view.h"
 #include "forms/qt/qt_platform.h"
 #include "roundlog/roundlog.h"
@@ -29,6 +30,12 @@ class YesQuestion : public forms::Question {
 class FixedClock : public forms::Clock {
   public:
     forms::LocalTime now() override { return {2026, 3, 7, 9, 5, 3}; }
+};
+
+class GivenFolder : public forms::AppFolder {
+  public:
+    forms::NativePath path() override { return folder; }
+    forms::NativePath folder;
 };
 
 class FirstRandom : public forms::Random {
@@ -60,6 +67,8 @@ class QtViewTest : public QObject {
     YesQuestion question_;
     FixedClock clock_;
     FirstRandom random_;
+    GivenFolder folder_;
+    forms::PosixFileSystem files_;
 
     QPoint centre(const char* name, int index = -1) const {
         const forms::Rect r = form_->windowRect(form_->control(name, index));
@@ -76,8 +85,8 @@ class QtViewTest : public QObject {
     void init() {
         dir_ = std::make_unique<QTemporaryDir>();
         form_ = window::makeTabellone();
-        log_ = std::make_unique<roundlog::RoundLog>(roundlog::pathIn(dir_->path().toStdString()),
-                                                    clock_);
+        folder_.folder = dir_->path().toStdString();
+        log_ = std::make_unique<roundlog::RoundLog>(folder_, files_, clock_);
         view_ = std::make_unique<qtforms::QtFormView>(*form_);
         board_ = std::make_unique<board::Board>(*form_, *log_, question_, random_);
         question_.asked.clear();

@@ -14,9 +14,11 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "board/board.h"
+#include "forms/posix/posix_files.h"
 #include "forms/qt/qt_form_view.h"
 #include "forms/qt/qt_platform.h"
 #include "roundlog/roundlog.h"
@@ -29,6 +31,16 @@ class YesQuestion : public forms::Question {
     Answer ask(const std::string& /*prompt*/, const std::string& /*title*/) override {
         return Answer::Yes;
     }
+};
+
+// The log goes to a folder of our own, not beside this program.
+class GivenFolder : public forms::AppFolder {
+  public:
+    explicit GivenFolder(forms::NativePath path) : path_(std::move(path)) {}
+    forms::NativePath path() override { return path_; }
+
+  private:
+    forms::NativePath path_;
 };
 
 class FixedClock : public forms::Clock {
@@ -143,7 +155,9 @@ int main(int argc, char** argv) {
 
     const auto tabellone = window::makeTabellone();
     tabellone->setFatalReport(&fatal);
-    roundlog::RoundLog log(roundlog::pathIn(logFolder.path().toStdString()), clock);
+    GivenFolder folder(logFolder.path().toStdString());
+    forms::PosixFileSystem files;
+    roundlog::RoundLog log(folder, files, clock);
     qtforms::QtFormView view(*tabellone);
     board::Board board(*tabellone, log, question, random);
 
