@@ -192,7 +192,7 @@ TEST(Board, ALogThatCannotBeOpenedEndsTheLoad) {
 // before the strip, the mark and estrai.
 TEST(Board, AFailedWriteStopsTheHandlerWhereItStands) {
     Rig round;
-    round.files.appendsLeft = 0;
+    round.files.diskFull = true;
     round.open();
     EXPECT_FALSE(round.form().failed());
     round.newRound();
@@ -202,7 +202,7 @@ TEST(Board, AFailedWriteStopsTheHandlerWhereItStands) {
     EXPECT_EQ(round.estratto().caption(), "");  // nothing is dispatched after a failure
 
     Rig call;
-    call.files.appendsLeft = 0;
+    call.files.diskFull = true;
     call.open();
     call.form().dispatch([&] { call.game.board().call(6); });
     ASSERT_EQ(call.report.messages.size(), 1U);
