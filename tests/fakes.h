@@ -65,7 +65,6 @@ struct FakeRandom : forms::Random {
     }
 };
 
-
 // A fresh folder, in memory where possible (the log syncs every record).
 struct TempDir {
     std::string path = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";

@@ -100,7 +100,7 @@ TEST(Board, KeyboardAloneAndWhatScreenReadersAreTold) {
     EXPECT_EQ(rig.estratto().caption(), "01");
     rig.view.key(Key::Enter);
     rig.view.key(Key::Enter);
-    tabs(2);  // nuova, then the newest slot
+    tabs(2);                   // nuova, then the newest slot
     rig.view.key(Key::Enter);  // cancels 1
     expectFree(rig.cell(0));
     EXPECT_EQ(rig.strip(), (Strings{"", "20", ""}));
