@@ -288,7 +288,7 @@ class Form {
     std::vector<std::unique_ptr<Control>> owned_;
     std::vector<Control*> children_;
     Control* focus_ = nullptr;
-    Control* pressed_ = nullptr;     // where the left button went down
+    Control* pressed_ = nullptr;       // where the left button went down
     Control* spacePressed_ = nullptr;  // the button Space went down on
     FormObserver* observer_ = nullptr;
     FatalReport* fatalReport_ = nullptr;

@@ -20,7 +20,7 @@ Scale::Scale(double pixelsPerTwip, int originX, int originY)
     : pixelsPerTwip_(pixelsPerTwip), originX_(originX), originY_(originY) {}
 
 Scale Scale::forDpi(double dpi) {
-    return Scale(dpi / 1440.0, 0, 0);
+    return {dpi / 1440.0, 0, 0};
 }
 
 int Scale::x(Twips t) const {
@@ -70,8 +70,9 @@ double startScale(const Form& form, double platformScale, int availableWidth, in
 }
 
 Scale fitToClient(const Form& form, double baseScale, int clientWidth, int clientHeight) {
-    const double zoom = std::max(baseScale, std::min(clientWidth / double(form.clientWidth()),
-                                                     clientHeight / double(form.clientHeight())));
+    const double fitX = clientWidth / static_cast<double>(form.clientWidth());
+    const double fitY = clientHeight / static_cast<double>(form.clientHeight());
+    const double zoom = std::max(baseScale, std::min(fitX, fitY));
     const int spareX = clientWidth - roundEdge(form.clientWidth() * zoom);
     const int spareY = clientHeight - roundEdge(form.clientHeight() * zoom);
     return {zoom, std::max(0, spareX / 2), std::max(0, spareY / 2)};

@@ -100,7 +100,7 @@ TEST(Board, KeyboardAloneAndWhatScreenReadersAreTold) {
     EXPECT_EQ(rig.estratto().caption(), "01");
     rig.view.key(Key::Enter);
     rig.view.key(Key::Enter);
-    tabs(2);  // nuova, then the newest slot
+    tabs(2);                   // nuova, then the newest slot
     rig.view.key(Key::Enter);  // cancels 1
     expectFree(rig.cell(0));
     EXPECT_EQ(rig.strip(), (Strings{"", "20", ""}));
@@ -192,7 +192,7 @@ TEST(Board, ALogThatCannotBeOpenedEndsTheLoad) {
 // before the strip, the mark and estrai.
 TEST(Board, AFailedWriteStopsTheHandlerWhereItStands) {
     Rig round;
-    round.files.appendsLeft = 0;
+    round.files.diskFull = true;
     round.open();
     EXPECT_FALSE(round.form().failed());
     round.newRound();
@@ -202,7 +202,7 @@ TEST(Board, AFailedWriteStopsTheHandlerWhereItStands) {
     EXPECT_EQ(round.estratto().caption(), "");  // nothing is dispatched after a failure
 
     Rig call;
-    call.files.appendsLeft = 0;
+    call.files.diskFull = true;
     call.open();
     call.form().dispatch([&] { call.game.board().call(6); });
     ASSERT_EQ(call.report.messages.size(), 1U);

@@ -112,8 +112,8 @@ class Desktop:
     def _out(self, *args):
         return subprocess.run(args, capture_output=True, text=True, env=self.env).stdout
 
-    def run_program(self, program, cwd):  # what it prints goes to the test's output
-        return self._spawn([program], out=None, cwd=cwd)
+    def run_program(self, program, cwd, wrapper=()):  # its output goes to the test's
+        return self._spawn([*wrapper, program], out=None, cwd=cwd)
 
     def close(self):
         for proc in self.procs:
