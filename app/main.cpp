@@ -1,13 +1,12 @@
-// Tabellone: the caller's board for the 90-number game. One window, one
-// round log beside the executable.
+// Tabellone on Linux: the caller's board for the 90-number game, drawn with
+// Qt 6 Widgets. One window, one round log beside the executable.
 #include <QApplication>
 
-#include "board/board.h"
+#include "board/tabellone.h"
+#include "forms/posix/posix_files.h"
 #include "forms/qt/qt_form_view.h"
 #include "forms/qt/qt_platform.h"
 #include "forms/std_platform.h"
-#include "roundlog/roundlog.h"
-#include "window/layout.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -15,21 +14,20 @@ int main(int argc, char** argv) {
 
     forms::SystemClock clock;
     forms::ClockSeededRandom random;
-    qtforms::QtAppFolder folder;
+    forms::PosixAppFolder folder;
+    forms::PosixFileSystem files;
     qtforms::QtFatalReport fatal;
+    qtforms::QtQuestion question;
 
-    const auto tabellone = window::makeTabellone();
-    tabellone->setFatalReport(&fatal);
-    roundlog::RoundLog log(roundlog::pathIn(folder.path()), clock);
-    qtforms::QtFormView view(*tabellone);
-    qtforms::QtQuestion question(&view);
-    board::Board board(*tabellone, log, question, random);
+    board::Tabellone tabellone({question, fatal, random, clock, folder, files});
+    qtforms::QtFormView view(tabellone.form());
+    question.setParent(&view);
 
-    tabellone->load();
-    if (tabellone->failed()) {
+    tabellone.form().load();
+    if (tabellone.form().failed()) {
         return 1;
     }
     view.show();
     const int status = QApplication::exec();
-    return tabellone->failed() ? 1 : status;
+    return tabellone.form().failed() ? 1 : status;
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "forms/posix/posix_files.h"
 #include "forms/std_platform.h"
 #include "roundlog/roundlog.h"
 
@@ -35,13 +36,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: bench_roundlog FOLDER [COUNT]\n");
         return 2;
     }
-    const std::string folder = argv[1];
+    struct Folder : forms::AppFolder {
+        forms::NativePath folder;
+        forms::NativePath path() override { return folder; }
+    } folder;
+    folder.folder = argv[1];
     const int count = argc > 2 ? std::stoi(argv[2]) : 500;
-    const std::string path = roundlog::pathIn(folder);
+    const forms::NativePath path = roundlog::pathIn(folder.folder);
     std::filesystem::remove(path);
 
     forms::SystemClock clock;
-    roundlog::RoundLog log(path, clock);
+    forms::PosixFileSystem files;
+    roundlog::RoundLog log(folder, files, clock);
     log.open();
     using Clock = std::chrono::steady_clock;
     std::vector<double> calls;

@@ -20,11 +20,11 @@
 #include <memory>
 
 #include "baseline_window.h"
-#include "board/board.h"
+#include "board/tabellone.h"
+#include "forms/posix/posix_files.h"
 #include "forms/qt/qt_form_view.h"
 #include "forms/qt/qt_platform.h"
 #include "forms/std_platform.h"
-#include "roundlog/roundlog.h"
 #include "window/layout.h"
 
 namespace {
@@ -116,20 +116,19 @@ int main(int argc, char** argv) {
 
     forms::SystemClock clock;
     forms::ClockSeededRandom random;
-    qtforms::QtAppFolder folder;
+    forms::PosixAppFolder folder;
+    forms::PosixFileSystem files;
     qtforms::QtFatalReport fatal;
-    const auto tabellone = window::makeTabellone();
-    tabellone->setFatalReport(&fatal);
+    qtforms::QtQuestion question;
+    board::Tabellone tabellone({question, fatal, random, clock, folder, files});
     phase("form_model");
 
-    roundlog::RoundLog log(roundlog::pathIn(folder.path()), clock);
-    qtforms::QtFormView view(*tabellone);
+    qtforms::QtFormView view(tabellone.form());
+    question.setParent(&view);
     phase("widgets");
 
-    qtforms::QtQuestion question(&view);
-    board::Board board(*tabellone, log, question, random);
-    tabellone->load();
-    if (tabellone->failed()) {
+    tabellone.form().load();
+    if (tabellone.form().failed()) {
         return 1;
     }
     phase("load");

@@ -62,6 +62,7 @@ Board::Board(forms::Form& tabellone, roundlog::RoundLog& log, forms::Question& q
     form_.onLoad = [this] { load(); };
     form_.onActivate = [this] { activate(); };
     form_.onUnload = [this] { unload(); };
+    form_.onEnter = [this](forms::Control* focused) { enter(focused); };
 }
 
 void Board::load() {
@@ -117,6 +118,20 @@ void Board::closeDisplay() {
     numeri_.setVisible(true);
     estrai_.setEnabled(true);
     form_.setFocus(nullptr);
+}
+
+void Board::enter(forms::Control* focused) {
+    if (focused == nullptr) {
+        if (!numeri_.visible() && estratto_.enabled()) {
+            closeDisplay();
+        }
+        return;
+    }
+    if (focused->name() == "num") {
+        call(focused->index());
+    } else if (focused->name() == "last") {
+        cancel(focused->index());
+    }
 }
 
 void Board::draw() {

@@ -55,6 +55,10 @@ class Board {
     void cancel(int index);
     // After the caller confirms: a fresh round, and its header in the log.
     void newRound();
+    // Enter on the focused control (nullptr: the window): on a cell it calls
+    // the number, on a slot it cancels it, and on the window it closes the
+    // big number if it is shown; anywhere else it does nothing.
+    void enter(forms::Control* focused);
 
     forms::FontSize4 defaultsize() const { return defaultsize_; }
     forms::Color defaultBack() const { return defaultBack_; }

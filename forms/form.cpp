@@ -1,8 +1,11 @@
 #include "forms/form.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
+#include <iterator>
 #include <stdexcept>
+#include <utility>
 
 #include "forms/platform.h"
 
@@ -157,30 +160,147 @@ bool Form::acceptsInput(const Control& control) const {
     return true;
 }
 
-bool Form::clickAt(Point p) {
-    Control* c = controlAt(p);
-    if (c == nullptr || !acceptsInput(*c) || !c->onClick) {
-        return false;
+void Form::click(Control& control) {
+    if (acceptsInput(control) && control.onClick) {
+        dispatch([&control] { control.onClick(control.index()); });
     }
-    return dispatch([c] { c->onClick(c->index()); });
 }
 
-bool Form::dblClickAt(Point p) {
+void Form::dblClick(Control& control) {
+    if (acceptsInput(control) && control.onDblClick) {
+        dispatch([&control] { control.onDblClick(control.index()); });
+    }
+}
+
+void Form::setDown(Control* button, bool down) {
+    if (button != nullptr && button->down_ != down) {
+        button->down_ = down;
+        changed(*button, Property::Down);
+    }
+}
+
+void Form::pointerPress(Point p) {
     Control* c = controlAt(p);
+    pressed_ = c;
     if (c == nullptr || !acceptsInput(*c)) {
-        return false;
+        return;
+    }
+    if (c->focusable()) {
+        moveFocus(c);
     }
     if (c->kind() == Kind::CommandButton) {
-        return c->onClick && dispatch([c] { c->onClick(c->index()); });
+        setDown(c, true);
     }
-    return c->onDblClick && dispatch([c] { c->onDblClick(c->index()); });
 }
 
-bool Form::keyClick(Control& button) {
-    if (button.kind() != Kind::CommandButton || !acceptsInput(button) || !button.onClick) {
-        return false;
+void Form::pointerMove(Point p) {
+    if (pressed_ != nullptr && pressed_->kind() == Kind::CommandButton) {
+        setDown(pressed_, controlAt(p) == pressed_ && acceptsInput(*pressed_));
     }
-    return dispatch([&button] { button.onClick(button.index()); });
+}
+
+void Form::pointerRelease(Point p) {
+    Control* pressed = std::exchange(pressed_, nullptr);
+    if (pressed == nullptr) {
+        return;
+    }
+    setDown(pressed, false);
+    if (controlAt(p) == pressed) {
+        click(*pressed);
+    }
+}
+
+void Form::pointerDoublePress(Point p) {
+    // A push button takes the second press like the first; anything else
+    // raises DblClick, and the release that follows clicks nothing.
+    pointerPress(p);
+    Control* c = controlAt(p);
+    if (c != nullptr && c->kind() != Kind::CommandButton) {
+        pressed_ = nullptr;
+        dblClick(*c);
+    }
+}
+
+std::vector<Control*> Form::tabOrder() const {
+    std::vector<Control*> order;
+    for (const auto& c : owned_) {
+        if (c->focusable()) {
+            order.push_back(c.get());
+        }
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const Control* a, const Control* b) { return a->tabIndex < b->tabIndex; });
+    return order;
+}
+
+void Form::tab(bool forward) {
+    std::vector<Control*> order = tabOrder();
+    if (!forward) {
+        std::reverse(order.begin(), order.end());
+    }
+    const auto here = std::find(order.begin(), order.end(), focus_);
+    // From the window itself the walk starts at the first control.
+    auto next = here == order.end() ? order.begin() : std::next(here);
+    for (std::size_t step = 0; step < order.size(); ++step, ++next) {
+        if (next == order.end()) {
+            next = order.begin();
+        }
+        if (acceptsInput(**next)) {
+            moveFocus(*next);
+            return;
+        }
+    }
+}
+
+void Form::keyDown(Key key, bool autoRepeat) {
+    Control* focused = focus_;
+    const bool onButton = focused != nullptr && focused->kind() == Kind::CommandButton;
+    switch (key) {
+        case Key::Tab:
+        case Key::BackTab:
+            tab(key == Key::Tab);
+            break;
+        case Key::Space:
+            if (!autoRepeat && onButton) {
+                spacePressed_ = focused;
+                setDown(focused, true);
+            }
+            break;
+        case Key::Enter:
+            if (autoRepeat) {
+                break;
+            }
+            if (onButton) {
+                click(*focused);
+            } else if (onEnter) {
+                dispatch([this, focused] { onEnter(focused); });
+            }
+            break;
+        case Key::F11:
+            if (!autoRepeat && observer_ != nullptr) {
+                observer_->windowRequested(WindowRequest::ToggleFullScreen);
+            }
+            break;
+        case Key::Escape:
+            if (!autoRepeat && observer_ != nullptr) {
+                observer_->windowRequested(WindowRequest::LeaveFullScreen);
+            }
+            break;
+    }
+}
+
+void Form::keyUp(Key key) {
+    if (key != Key::Space) {
+        return;
+    }
+    Control* button = std::exchange(spacePressed_, nullptr);
+    if (button == nullptr) {
+        return;
+    }
+    setDown(button, false);
+    if (button == focus_) {
+        click(*button);
+    }
 }
 
 bool Form::load() {
@@ -200,9 +320,17 @@ bool Form::unload() {
 }
 
 void Form::setFocus(Control* control) {
+    moveFocus(control != nullptr && acceptsInput(*control) ? control : nullptr);
+}
+
+void Form::moveFocus(Control* control) {
+    if (spacePressed_ != nullptr && spacePressed_ != control) {
+        // Space was pressed on a button that lost the focus: no click.
+        setDown(std::exchange(spacePressed_, nullptr), false);
+    }
     focus_ = control;
     if (observer_ != nullptr) {
-        observer_->focusRequested(control);
+        observer_->focusChanged(control);
     }
 }
 
@@ -227,6 +355,19 @@ bool Form::dispatch(const std::function<void()>& handler) {
 }
 
 void Form::changed(Control& control, Property p) {
+    if (p == Property::Enabled || p == Property::Visible) {
+        // A control that stops taking input gives up the focus to the window
+        // itself, never to the next control, so a key meant for it presses
+        // nothing else; a button held down stops being down.
+        if (focus_ != nullptr && !acceptsInput(*focus_)) {
+            moveFocus(nullptr);
+        }
+        for (Control** held : {&pressed_, &spacePressed_}) {
+            if (*held != nullptr && !acceptsInput(**held)) {
+                setDown(std::exchange(*held, nullptr), false);
+            }
+        }
+    }
     if (observer_ != nullptr) {
         observer_->propertyChanged(control, p);
     }

@@ -36,7 +36,8 @@ class Scale {
     int y(Twips t) const;
     // A rectangle in client twips as device pixels.
     PixelRect rect(const Rect& r) const;
-    // The twips point under the middle of a device pixel.
+    // A twips point in a device pixel: a control's drawn pixels are exactly
+    // the pixels whose point it contains, so hit tests agree with the screen.
     Point toTwips(int px, int py) const;
     // A font's size in whole device pixels (at least 1): a point is 20 twips.
     int fontPixels(FontSize4 size) const;

@@ -20,7 +20,9 @@
 #include <tuple>
 #include <vector>
 
-#include "board/board.h"
+#include "board/tabellone.h"
+#include "forms/null/null_view.h"
+#include "forms/posix/posix_files.h"
 
 namespace fakes {
 
@@ -61,11 +63,10 @@ struct FakeRandom : forms::Random {
     }
 };
 
-// Focus requests, each with whether its target was enabled at that moment.
-struct RecordingObserver : forms::FormObserver {
-    std::vector<std::pair<forms::Control*, bool>> focus;
-    void propertyChanged(forms::Control&, forms::Property) override {}
-    void focusRequested(forms::Control* c) override { focus.emplace_back(c, !c || c->enabled()); }
+// An application folder at a fixed place.
+struct FixedFolder : forms::AppFolder {
+    forms::NativePath folder;
+    forms::NativePath path() override { return folder; }
 };
 
 // A fresh folder, in memory where possible (the log syncs every record).
@@ -126,32 +127,47 @@ inline std::string snapshot(const forms::Form& form) {
     return out.str();
 }
 
-// The board with fakes around it, its log in a fresh folder.
+// The real files, except that appends fail as on a full disk once
+// `appendsLeft` reaches 0 (-1: never).
+struct FlakyFiles : forms::FileSystem {
+    struct File : forms::AppendFile {
+        File(std::unique_ptr<forms::AppendFile> real, int& left) : real(std::move(real)), left(left) {}
+        void append(std::string_view record) override {
+            if (left == 0) throw forms::FileException({forms::FileError::DiskFull, 28, ""});
+            if (left > 0) --left;
+            real->append(record);
+        }
+        void close() override { real->close(); }
+        std::unique_ptr<forms::AppendFile> real;
+        int& left;
+    };
+    std::unique_ptr<forms::AppendFile> openForAppend(const forms::NativePath& path) override {
+        return std::make_unique<File>(real.openForAppend(path), appendsLeft);
+    }
+    forms::PosixFileSystem real;
+    int appendsLeft = -1;
+};
+
+// The whole program with fakes around it on the headless backend, its log
+// in a fresh folder, played through raw input as a user would.
 struct Rig {
     explicit Rig(std::vector<float> values = {}) {
         random.script.assign(values.begin(), values.end());
-        form->setFatalReport(&report);
-        form->setObserver(&observer);
+        folder.folder = dir.path;
     }
-    void open() {
-        form->load();
-        form->activate();
-    }
+    void open() { view.open(); }
     void newRound(Answer a = Answer::Yes) {
         question.answer = a;
-        form->clickAt(centre(nuova()));
+        view.click(nuova());
     }
-    forms::Point centre(const forms::Control& c) const {
-        const forms::Rect r = form->windowRect(c);
-        return {r.left + r.width / 2, r.top + r.height / 2};
-    }
-    forms::Control& cell(int i) const { return form->control("num", i); }
-    forms::Control& slot(int k) const { return form->control("last", k); }
-    forms::Control& numeri() const { return form->control("numeri"); }
-    forms::Control& estratto() const { return form->control("estratto"); }
-    forms::Control& estrai() const { return form->control("estrai"); }
-    forms::Control& nuova() const { return form->control("nuova"); }
-    bool dblClick(const forms::Control& c) { return form->dblClickAt(centre(c)); }
+    forms::Form& form() const { return game.form(); }
+    forms::Control& cell(int i) const { return form().control("num", i); }
+    forms::Control& slot(int k) const { return form().control("last", k); }
+    forms::Control& numeri() const { return form().control("numeri"); }
+    forms::Control& estratto() const { return form().control("estratto"); }
+    forms::Control& estrai() const { return form().control("estrai"); }
+    forms::Control& nuova() const { return form().control("nuova"); }
+    void dblClick(const forms::Control& c) { view.doubleClick(c); }
     // Calls every number but those in `free`, closing the big number each time.
     void callAllBut(const std::vector<int>& free) {
         for (int n = 1; n <= window::kCells; ++n) {
@@ -164,14 +180,14 @@ struct Rig {
     std::string logBytes() const { return readFile(dir.logPath()); }
 
     TempDir dir;
-    std::unique_ptr<forms::Form> form = window::makeTabellone();
     FixedClock clock;
-    roundlog::RoundLog log{roundlog::pathIn(dir.path), clock};
     ScriptedQuestion question;
     FakeRandom random;
     RecordingReport report;
-    RecordingObserver observer;
-    board::Board board{*form, log, question, random};
+    FixedFolder folder;
+    FlakyFiles files;
+    board::Tabellone game{{question, report, random, clock, folder, files}};
+    nullforms::NullView view{game.form()};
 };
 
 }  // namespace fakes

@@ -13,6 +13,8 @@
 
 #include "fakes.h"
 #include "forms/form.h"
+#include "forms/geometry.h"
+#include "forms/null/null_view.h"
 #include "window/layout.h"
 
 namespace {
@@ -23,27 +25,44 @@ using forms::Kind;
 using forms::Point;
 using forms::Rect;
 
-// A window 1000 x 800 with, top of the stack first: a button, a frame at
-// (100,100) holding a small label over a big one, and a label under it all.
+// A window 1000 x 800 with, top of the stack first: two buttons, a frame at
+// (100,100) holding a small text box over a big label, and a label under it
+// all. Tab order: text box, ok, cancel.
 struct Sample {
     forms::Form form{"f", "F", 1000, 800};
-    Control& button = form.add(Kind::CommandButton, "button", -1, nullptr, {600, 50, 200, 100});
+    Control& ok = form.add(Kind::CommandButton, "ok", -1, nullptr, {600, 50, 200, 100});
+    Control& cancel = form.add(Kind::CommandButton, "cancel", -1, nullptr, {600, 200, 200, 100});
     Control& frame = form.add(Kind::Frame, "frame", -1, nullptr, {100, 100, 400, 300});
     Control& back = form.add(Kind::Label, "back", -1, nullptr, {0, 0, 1000, 800});
-    Control& small = form.add(Kind::Label, "cell", 7, &frame, {50, 60, 100, 100});
+    Control& small = form.add(Kind::TextBox, "cell", 7, &frame, {50, 60, 100, 100});
     Control& big = form.add(Kind::Label, "cell", 8, &frame, {0, 0, 600, 600});
     Strings events;
     fakes::RecordingReport report;
+    nullforms::NullView view{form};
 
     Sample() {
         form.setFatalReport(&report);
+        small.tabIndex = 0;
+        ok.tabIndex = 1;
+        cancel.tabIndex = 2;
         for (Control* c : form.controls()) {
             const std::string n = c->name();
             c->onClick = [this, n](int i) { events.push_back(n + ".click" + std::to_string(i)); };
             c->onDblClick = [this, n](int i) { events.push_back(n + ".dbl" + std::to_string(i)); };
         }
+        form.onEnter = [this](Control* c) { events.push_back(c ? "enter." + c->name() : "enter"); };
     }
+    void press(Point p) { form.pointerPress(p); }
+    void release(Point p) { form.pointerRelease(p); }
+    void click(Point p) { press(p), release(p); }
+    void dblClick(Point p) { click(p), form.pointerDoublePress(p), release(p); }
 };
+
+constexpr Point kOk{650, 60};
+constexpr Point kCancel{650, 250};
+constexpr Point kSmall{160, 170};
+constexpr Point kBig{140, 370};
+constexpr Point kBack{900, 700};
 
 TEST(Form, InputReachesTheTopmostVisibleControlThatTakesIt) {
     Sample s;
@@ -51,31 +70,122 @@ TEST(Form, InputReachesTheTopmostVisibleControlThatTakesIt) {
     const std::vector<std::pair<forms::Point, Control*>> hits{
         {{150, 160}, &s.small}, {{249, 259}, &s.small}, {{250, 160}, &s.big},
         {{499, 399}, &s.big},   {{500, 399}, &s.back},  {{499, 400}, &s.back},
-        {{650, 60}, &s.button}, {{1000, 10}, nullptr},  {{10, 800}, nullptr}};
+        {kOk, &s.ok},           {{1000, 10}, nullptr},  {{10, 800}, nullptr}};
     for (const auto& [p, c] : hits) EXPECT_EQ(s.form.controlAt(p), c) << p.x << "," << p.y;
 
-    EXPECT_TRUE(s.form.clickAt({160, 170}));
-    EXPECT_TRUE(s.form.dblClickAt({140, 170}));
-    EXPECT_TRUE(s.form.dblClickAt({650, 60}));  // a push button takes it as one more Click
-    EXPECT_TRUE(s.form.keyClick(s.button));
-    EXPECT_FALSE(s.form.keyClick(s.back));  // not a button
-    EXPECT_EQ(s.events, (Strings{"cell.click7", "cell.dbl8", "button.click-1", "button.click-1"}));
+    s.dblClick(kSmall);
+    s.dblClick(kBig);
+    s.dblClick(kOk);  // a push button takes a double-click as two clicks
+    EXPECT_EQ(s.events, (Strings{"cell.click7", "cell.dbl7", "cell.click8", "cell.dbl8",
+                                 "ok.click-1", "ok.click-1"}));
     s.events.clear();
 
     // Hidden controls do not cover; disabled ones do, and swallow the input,
     // as do the controls in a disabled or hidden frame.
     s.small.setVisible(false);
-    EXPECT_EQ(s.form.controlAt({160, 170}), &s.big);
+    EXPECT_EQ(s.form.controlAt(kSmall), &s.big);
     s.frame.setEnabled(false);
-    EXPECT_FALSE(s.form.dblClickAt({160, 170}));
+    s.dblClick(kSmall);
     s.frame.setEnabled(true);
     s.frame.setVisible(false);
-    EXPECT_EQ(s.form.controlAt({160, 170}), &s.back);
+    EXPECT_EQ(s.form.controlAt(kSmall), &s.back);
     EXPECT_FALSE(s.form.acceptsInput(s.big));
-    s.button.setEnabled(false);
-    EXPECT_FALSE(s.form.clickAt({650, 60}));
-    EXPECT_FALSE(s.form.keyClick(s.button));
+    s.ok.setEnabled(false);
+    s.click(kOk);
     EXPECT_TRUE(s.events.empty());
+}
+
+// A button clicks only when the press and the release are both on it, and
+// it took input all along; it looks pushed in only while the pointer that
+// holds it is over it.
+TEST(Form, AButtonClicksOnlyWhenPressedAndReleasedOnIt) {
+    Sample s;
+    for (const Point from : {kSmall, kBig, kBack, kCancel, Point{1200, 10}}) {
+        s.press(from);
+        s.form.pointerMove(kOk);
+        EXPECT_FALSE(s.ok.down());
+        s.release(kOk);
+    }
+    s.cancel.setEnabled(false);
+    s.press(kCancel);  // a disabled button is no place to start from either
+    s.release(kOk);
+    s.cancel.setEnabled(true);
+    EXPECT_TRUE(s.events.empty());
+
+    s.press(kOk);
+    EXPECT_TRUE(s.ok.down());
+    s.form.pointerMove(kCancel);
+    EXPECT_FALSE(s.ok.down() || s.cancel.down());
+    s.release(kCancel);  // dragged off: no click
+    s.press(kOk);
+    s.form.pointerMove(kBack);
+    s.form.pointerMove(kOk);
+    EXPECT_TRUE(s.ok.down());
+    s.release(kOk);  // dragged back on: a click
+    EXPECT_FALSE(s.ok.down());
+    s.press(kOk);
+    s.ok.setEnabled(false);
+    s.ok.setEnabled(true);
+    s.release(kOk);  // disabled while held: no click
+    EXPECT_EQ(s.events, (Strings{"ok.click-1"}));
+}
+
+// Space clicks the focused button when let go, if it went down there; Enter
+// clicks it when pressed. Auto-repeat never clicks again; Enter anywhere else
+// goes to onEnter.
+TEST(Form, KeysClickTheFocusedButtonOnce) {
+    Sample s;
+    s.form.setFocus(&s.small);
+    s.form.keyDown(forms::Key::Space, false);
+    s.form.keyDown(forms::Key::Tab, false);  // on to ok, Space still held
+    EXPECT_EQ(s.form.focus(), &s.ok);
+    s.form.keyUp(forms::Key::Space);
+    EXPECT_TRUE(s.events.empty());
+
+    s.view.key(forms::Key::Space, 5);
+    s.form.keyDown(forms::Key::Space, false);
+    EXPECT_TRUE(s.ok.down());
+    s.form.keyDown(forms::Key::Tab, false);  // the focus leaves: no click
+    s.form.keyUp(forms::Key::Space);
+    EXPECT_FALSE(s.ok.down());
+    EXPECT_EQ(s.form.focus(), &s.cancel);
+    s.view.key(forms::Key::Enter, 5);
+    s.form.setFocus(&s.small);
+    s.view.key(forms::Key::Enter, 3);
+    s.form.setFocus(nullptr);
+    s.view.key(forms::Key::Enter);
+    EXPECT_EQ(s.events, (Strings{"ok.click-1", "cancel.click-1", "enter.cell", "enter"}));
+    s.view.key(forms::Key::F11, 2);
+    s.view.key(forms::Key::Escape);
+    EXPECT_EQ(s.view.requests(), (std::vector{forms::WindowRequest::ToggleFullScreen,
+                                             forms::WindowRequest::LeaveFullScreen}));
+}
+
+// When the focused control stops taking input, by itself or with its frame,
+// the focus goes to the window itself, never to the next control; Tab walks
+// the controls that can take input, in TabIndex order, round and back.
+TEST(Form, FocusFallsToTheWindowAndTabSkipsWhatCannotTakeIt) {
+    Sample s;
+    s.press(kSmall);
+    EXPECT_EQ(s.form.focus(), &s.small);
+    s.frame.setVisible(false);
+    EXPECT_EQ(s.form.focus(), nullptr);
+    s.frame.setVisible(true);
+    s.form.setFocus(&s.ok);
+    s.ok.setEnabled(false);
+    EXPECT_EQ(s.form.focus(), nullptr);
+    s.form.setFocus(&s.ok);  // cannot take it while disabled
+    EXPECT_EQ(s.form.focus(), nullptr);
+
+    std::vector<Control*> walk;
+    for (int i = 0; i < 3; ++i) {
+        s.view.key(forms::Key::Tab);
+        walk.push_back(s.form.focus());
+    }
+    s.view.key(forms::Key::BackTab);
+    walk.push_back(s.form.focus());
+    EXPECT_EQ(walk, (std::vector<Control*>{&s.small, &s.cancel, &s.small, &s.cancel}));
+    EXPECT_EQ(s.view.focusHistory().back(), &s.cancel);  // the backend was told each move
 }
 
 TEST(Form, AFailingHandlerIsReportedOnceAndEndsDispatch) {
@@ -86,12 +196,12 @@ TEST(Form, AFailingHandlerIsReportedOnceAndEndsDispatch) {
     EXPECT_FALSE(s.form.activate());  // Activate is raised once only
 
     s.small.onDblClick = [](int) { throw forms::FatalError("Impossibile scrivere il registro"); };
-    s.form.dblClickAt({160, 170});
+    s.dblClick(kSmall);
     EXPECT_TRUE(s.form.failed());
-    EXPECT_FALSE(s.form.dblClickAt({160, 170}));
-    EXPECT_FALSE(s.form.keyClick(s.button));
+    s.dblClick(kSmall);
+    s.click(kOk);
     EXPECT_FALSE(s.form.load());
-    EXPECT_EQ(s.events, (Strings{"activate"}));
+    EXPECT_EQ(s.events, (Strings{"activate", "cell.click7"}));
     EXPECT_EQ(s.report.messages, (Strings{"Impossibile scrivere il registro"}));
 
     // Any other exception is reported too, with its text.
@@ -99,6 +209,26 @@ TEST(Form, AFailingHandlerIsReportedOnceAndEndsDispatch) {
     t.form.dispatch([] { throw std::out_of_range("boom"); });
     ASSERT_EQ(t.report.messages.size(), 1U);
     EXPECT_NE(t.report.messages[0].find("boom"), std::string::npos);
+}
+
+// Each edge is rounded on its own, so neighbours 80 twips apart keep a gap
+// at every scale, and a point in a pixel maps back into that pixel.
+TEST(Geometry, EdgesRoundOnTheirOwnAndPixelsMapBack) {
+    const forms::Scale at96;
+    EXPECT_EQ(at96.x(7), 0);
+    EXPECT_EQ(at96.x(8), 1);  // 8/15 is past the half
+    EXPECT_EQ(at96.fontPixels(217500), 29);  // 21.75 pt at 96 dpi
+    for (const double dpi : {96.0, 120.0, 144.0, 192.0, 72.0 * 5}) {
+        const forms::Scale s(dpi / 1440.0, 13, -4);
+        for (int t = 0; t < 13000; t += 900) {
+            const forms::PixelRect a = s.rect({t, t, 820, 820});
+            const forms::PixelRect b = s.rect({t + 900, t + 900, 820, 820});
+            EXPECT_LT(a.left + a.width, b.left) << dpi << " at " << t;
+            const forms::Point back = s.toTwips(a.left, a.top + a.height - 1);
+            EXPECT_EQ(s.x(back.x), a.left) << dpi << " at " << t;
+            EXPECT_TRUE(forms::Rect({t, t, 820, 820}).contains(s.toTwips(a.left + 1, a.top + 1)));
+        }
+    }
 }
 
 // Calls f with the control under each point, and the point, of a grid `step`

@@ -81,29 +81,15 @@ class PictureBox : public QWidget {
 
 }  // namespace
 
-int toPixels(forms::Twips t) {
-    return static_cast<int>(std::floor(static_cast<double>(t) / kTwipsPerPixel + 0.5));
-}
-
-forms::Twips toTwips(int pixel) {
-    return pixel * kTwipsPerPixel + kTwipsPerPixel / 2;
-}
-
 QColor toQColor(forms::Color c) {
     const forms::Color v = forms::resolveColor(c);
     return {static_cast<int>(forms::redOf(v)), static_cast<int>(forms::greenOf(v)),
             static_cast<int>(forms::blueOf(v))};
 }
 
-QFont toQFont(const forms::Font& font) {
-    QString family = QStringLiteral("Liberation Sans");
-    if (font.name == "Comic Sans MS") {
-        family = QStringLiteral("Comic Neue");
-    }
-    QFont f(family);
-    // Points at 96 dots per inch; the platform scales pixels above that.
-    const double points = static_cast<double>(font.size) / 10000.0;
-    f.setPixelSize(std::max(1, static_cast<int>(std::lround(points * 96.0 / 72.0))));
+QFont toQFont(const forms::Font& font, const forms::Scale& scale) {
+    QFont f(QString::fromStdString(forms::standInFamily(font.name)));
+    f.setPixelSize(scale.fontPixels(font.size));
     f.setBold(font.bold);
     f.setItalic(font.italic);
     f.setStyleStrategy(QFont::PreferAntialias);
@@ -112,31 +98,17 @@ QFont toQFont(const forms::Font& font) {
 
 QtFormView::QtFormView(forms::Form& form, QWidget* parent) : QWidget(parent), form_(form) {
     setWindowTitle(QString::fromStdString(form.caption()));
-    setFixedSize(toPixels(form.clientWidth()), toPixels(form.clientHeight()));
-    setMouseTracking(false);
+    setFixedSize(scale_.x(form.clientWidth()), scale_.y(form.clientHeight()));
+    // The view holds the keyboard focus whenever the window itself has it;
+    // the controls take it only when the form gives it to them.
+    setFocusPolicy(Qt::StrongFocus);
     // Controls are created from the bottom of each stack up, so that each
     // new widget lies above the ones before it.
     for (Control* c : bottomUp(form.children())) {
         createWidget(*c, this);
     }
-    // Tab order follows TabIndex over the controls that take the focus.
-    std::vector<Control*> order;
-    for (Control* c : form.controls()) {
-        if (c->focusable()) {
-            order.push_back(c);
-        }
-    }
-    std::sort(order.begin(), order.end(),
-              [](const Control* a, const Control* b) { return a->tabIndex < b->tabIndex; });
-    for (std::size_t i = 1; i < order.size(); ++i) {
-        QWidget::setTabOrder(widgetFor(*order[i - 1]), widgetFor(*order[i]));
-    }
     activation_.setSingleShot(true);
     connect(&activation_, &QTimer::timeout, this, [this] { form_.activate(); });
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* /*old*/, QWidget* now) {
-        const auto it = controls_.find(now);
-        form_.noteFocus(it != controls_.end() ? it->second : nullptr);
-    });
     form.setObserver(this);
 }
 
@@ -150,10 +122,8 @@ QWidget* QtFormView::widgetFor(const Control& control) const {
 }
 
 QRect QtFormView::pixelRect(const Control& control) const {
-    const forms::Rect r = form_.windowRect(control);
-    const int left = toPixels(r.left);
-    const int top = toPixels(r.top);
-    return {left, top, toPixels(r.right()) - left, toPixels(r.bottom()) - top};
+    const forms::PixelRect r = forms::pixelRect(form_, control, scale_);
+    return {r.left, r.top, r.width, r.height};
 }
 
 QWidget* QtFormView::createWidget(Control& control, QWidget* parent) {
@@ -164,7 +134,6 @@ QWidget* QtFormView::createWidget(Control& control, QWidget* parent) {
             edit->setReadOnly(true);
             edit->setFrame(true);
             edit->setAlignment(toQtAlignment(control.alignment) | Qt::AlignVCenter);
-            edit->setFocusPolicy(Qt::TabFocus);
             edit->setContextMenuPolicy(Qt::NoContextMenu);
             w = edit;
             break;
@@ -198,28 +167,25 @@ QWidget* QtFormView::createWidget(Control& control, QWidget* parent) {
             } else {
                 w = new QPushButton(parent);
             }
-            w->setFocusPolicy(Qt::TabFocus);
-            w->installEventFilter(this);
             break;
         }
         case Kind::PictureBox:
             w = new PictureBox(pictureFor(control.picture), parent);
             break;
     }
-    if (!control.focusable()) {
-        w->setFocusPolicy(Qt::NoFocus);
-    }
-    // The view takes every mouse event itself and asks the form where it goes.
+    // Qt moves no focus on its own: the form gives it. Keys reach the form
+    // through the filter, whichever widget holds the focus; every mouse
+    // event goes to the view, which reports it in twips.
+    w->setFocusPolicy(Qt::NoFocus);
+    w->installEventFilter(this);
     w->setAttribute(Qt::WA_TransparentForMouseEvents);
     w->setObjectName(QString::fromStdString(
         control.index() >= 0 ? control.name() + "(" + std::to_string(control.index()) + ")"
                              : control.name()));
     widgets_[&control] = w;
-    controls_[w] = &control;
 
-    const QRect r = pixelRect(control);
-    const QPoint origin = parent == this ? QPoint(0, 0) : parent->mapTo(this, QPoint(0, 0));
-    w->setGeometry(r.translated(-origin));
+    const forms::PixelRect r = forms::pixelRect(form_, control, scale_, true);
+    w->setGeometry(r.left, r.top, r.width, r.height);
     for (Control* c : bottomUp(control.children())) {
         createWidget(*c, w);
     }
@@ -229,7 +195,7 @@ QWidget* QtFormView::createWidget(Control& control, QWidget* parent) {
 
 void QtFormView::applyAll(Control& control) {
     for (const Property p : {Property::Text, Property::BackColor, Property::Font, Property::Enabled,
-                             Property::Visible}) {
+                             Property::Visible, Property::Down}) {
         apply(control, p);
     }
 }
@@ -288,20 +254,18 @@ void QtFormView::apply(Control& control, Property property) {
             applyColors(control);
             break;
         case Property::Font:
-            w->setFont(toQFont(control.font()));
+            w->setFont(toQFont(control.font(), scale_));
             break;
         case Property::Enabled:
             w->setEnabled(control.enabled());
             break;
         case Property::Visible:
-            // Hiding the control that holds the focus (the board, when a
-            // double-clicked cell calls its number) hands the focus to the
-            // window rather than to the next control in the tab order, so
-            // that a stray Enter presses no button.
-            if (!control.visible() && w->isAncestorOf(QApplication::focusWidget())) {
-                setFocus(Qt::OtherFocusReason);
-            }
             w->setVisible(control.visible());
+            break;
+        case Property::Down:
+            if (auto* button = dynamic_cast<QAbstractButton*>(w)) {
+                button->setDown(control.down());
+            }
             break;
         case Property::Tag:
         case Property::ToolTipText:
@@ -309,117 +273,86 @@ void QtFormView::apply(Control& control, Property property) {
     }
 }
 
-void QtFormView::focusRequested(Control* control) {
-    if (control == nullptr) {
-        activateWindow();
-        setFocus(Qt::OtherFocusReason);
-        return;
-    }
-    if (QWidget* w = widgetFor(*control)) {
+void QtFormView::focusChanged(Control* control) {
+    QWidget* w = control != nullptr ? widgetFor(*control) : this;
+    if (w != nullptr) {
         w->setFocus(Qt::OtherFocusReason);
     }
 }
 
-forms::Point QtFormView::twipsAt(const QPoint& pos) {
-    return {toTwips(pos.x()), toTwips(pos.y())};
-}
-
-forms::Control* QtFormView::buttonAt(const QPoint& pos) const {
-    Control* c = form_.controlAt(twipsAt(pos));
-    return c != nullptr && c->kind() == Kind::CommandButton ? c : nullptr;
-}
-
-void QtFormView::setButtonDown(Control* button, bool down) {
-    if (auto* b = dynamic_cast<QAbstractButton*>(widgetFor(*button))) {
-        b->setDown(down);
-    }
+forms::Point QtFormView::twipsAt(const QPoint& pos) const {
+    return scale_.toTwips(pos.x(), pos.y());
 }
 
 void QtFormView::mousePressEvent(QMouseEvent* e) {
-    if (e->button() != Qt::LeftButton) {
-        return;
-    }
-    Control* c = form_.controlAt(twipsAt(e->position().toPoint()));
-    if (c == nullptr || !form_.acceptsInput(*c)) {
-        return;
-    }
-    if (c->focusable()) {
-        widgetFor(*c)->setFocus(Qt::MouseFocusReason);
-    }
-    if (c->kind() == Kind::CommandButton) {
-        pressed_ = c;
-        setButtonDown(c, true);
+    if (e->button() == Qt::LeftButton) {
+        form_.pointerPress(twipsAt(e->position().toPoint()));
     }
 }
 
 void QtFormView::mouseMoveEvent(QMouseEvent* e) {
-    if (pressed_ != nullptr) {
-        setButtonDown(pressed_, buttonAt(e->position().toPoint()) == pressed_);
+    if ((e->buttons() & Qt::LeftButton) != 0) {
+        form_.pointerMove(twipsAt(e->position().toPoint()));
     }
 }
 
 void QtFormView::mouseReleaseEvent(QMouseEvent* e) {
-    if (e->button() != Qt::LeftButton) {
-        return;
+    if (e->button() == Qt::LeftButton) {
+        form_.pointerRelease(twipsAt(e->position().toPoint()));
     }
-    const QPoint pos = e->position().toPoint();
-    Control* pressed = std::exchange(pressed_, nullptr);
-    if (pressed != nullptr) {
-        setButtonDown(pressed, false);
-        if (buttonAt(pos) != pressed) {
-            return;  // released elsewhere: no click
-        }
-    }
-    form_.clickAt(twipsAt(pos));
 }
 
 void QtFormView::mouseDoubleClickEvent(QMouseEvent* e) {
-    if (e->button() != Qt::LeftButton) {
-        return;
+    if (e->button() == Qt::LeftButton) {
+        form_.pointerDoublePress(twipsAt(e->position().toPoint()));
     }
-    // A push button takes the second press of a double-click as a press like
-    // any other, clicked on release; whether or not the platform also sent
-    // that press, the button gets exactly two clicks.
-    if (buttonAt(e->position().toPoint()) != nullptr) {
-        mousePressEvent(e);
-        return;
+}
+
+bool QtFormView::reportKey(const QKeyEvent* key, bool press) {
+    forms::Key k = forms::Key::Tab;
+    switch (key->key()) {
+        case Qt::Key_Tab:
+            k = (key->modifiers() & Qt::ShiftModifier) != 0 ? forms::Key::BackTab : forms::Key::Tab;
+            break;
+        case Qt::Key_Backtab:
+            k = forms::Key::BackTab;
+            break;
+        case Qt::Key_Space:
+            k = forms::Key::Space;
+            break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            k = forms::Key::Enter;
+            break;
+        case Qt::Key_Escape:
+            k = forms::Key::Escape;
+            break;
+        case Qt::Key_F11:
+            k = forms::Key::F11;
+            break;
+        default:
+            return false;
     }
-    form_.dblClickAt(twipsAt(e->position().toPoint()));
+    if (press) {
+        form_.keyDown(k, key->isAutoRepeat());
+    } else if (!key->isAutoRepeat()) {
+        form_.keyUp(k);
+    }
+    return true;
 }
 
 bool QtFormView::eventFilter(QObject* watched, QEvent* e) {
-    const auto it = controls_.find(qobject_cast<QWidget*>(watched));
-    if (it == controls_.end() || it->second->kind() != Kind::CommandButton) {
-        return QWidget::eventFilter(watched, e);
-    }
-    Control& button = *it->second;
     if (e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease) {
-        const auto* key = static_cast<QKeyEvent*>(e);
-        const bool press = e->type() == QEvent::KeyPress;
-        switch (key->key()) {
-            case Qt::Key_Space:
-                // Down while Space is held, a click when it is let go.
-                if (!key->isAutoRepeat()) {
-                    setButtonDown(&button, press);
-                    if (!press) {
-                        form_.keyClick(button);
-                    }
-                }
-                return true;
-            case Qt::Key_Return:
-            case Qt::Key_Enter:
-                if (press) {
-                    form_.keyClick(button);
-                }
-                return true;
-            default:
-                break;
-        }
+        return reportKey(static_cast<QKeyEvent*>(e), e->type() == QEvent::KeyPress);
     }
     return QWidget::eventFilter(watched, e);
 }
 
 bool QtFormView::event(QEvent* e) {
+    if ((e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease) &&
+        reportKey(static_cast<QKeyEvent*>(e), e->type() == QEvent::KeyPress)) {
+        return true;
+    }
     if (e->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(e);
         const Control* c = form_.controlAt(twipsAt(help->pos()));

@@ -1,31 +1,24 @@
-// Qt 6 Widgets backend: draws a forms::Form as a widget tree and turns the
-// user's mouse and keyboard input into the form's events. It holds no rule
-// of the program: what input reaches which control is decided by the form.
+// Qt 6 Widgets backend: draws a forms::Form as a widget tree and reports
+// the user's mouse and keyboard input to it, raw and in twips. It holds no
+// rule and no input state: clicks, focus and tab order are the form's.
 #pragma once
 
 #include <QColor>
 #include <QFont>
+#include <QKeyEvent>
 #include <QTimer>
 #include <QWidget>
 #include <unordered_map>
 
 #include "forms/form.h"
+#include "forms/geometry.h"
 
 namespace qtforms {
 
-// Twips per device-independent pixel.
-inline constexpr int kTwipsPerPixel = 15;
-
-// The pixel edge nearest to a twips coordinate. Both edges of a control are
-// rounded this way, so neighbours keep their gaps.
-int toPixels(forms::Twips t);
-// The twips coordinate at the middle of a pixel.
-forms::Twips toTwips(int pixel);
-
 QColor toQColor(forms::Color c);
-// The font the platform draws for a model font: free stand-ins for the
-// families the layout names, sized at 96 dots per inch.
-QFont toQFont(const forms::Font& font);
+// The font drawn for a model font: the free stand-in for its family, at the
+// pixel size the scale gives.
+QFont toQFont(const forms::Font& font, const forms::Scale& scale);
 
 class QtFormView : public QWidget, public forms::FormObserver {
   public:
@@ -41,7 +34,7 @@ class QtFormView : public QWidget, public forms::FormObserver {
     QRect pixelRect(const forms::Control& control) const;
 
     void propertyChanged(forms::Control& control, forms::Property property) override;
-    void focusRequested(forms::Control* control) override;
+    void focusChanged(forms::Control* control) override;
 
   protected:
     bool event(QEvent* e) override;
@@ -59,14 +52,13 @@ class QtFormView : public QWidget, public forms::FormObserver {
     void applyAll(forms::Control& control);
     void apply(forms::Control& control, forms::Property property);
     void applyColors(forms::Control& control);
-    static forms::Point twipsAt(const QPoint& pos);
-    forms::Control* buttonAt(const QPoint& pos) const;
-    void setButtonDown(forms::Control* button, bool down);
+    forms::Point twipsAt(const QPoint& pos) const;
+    // Reports a key event to the form; false for keys the form does not use.
+    bool reportKey(const QKeyEvent* key, bool press);
 
     forms::Form& form_;
+    forms::Scale scale_;
     std::unordered_map<const forms::Control*, QWidget*> widgets_;
-    std::unordered_map<const QWidget*, forms::Control*> controls_;
-    forms::Control* pressed_ = nullptr;  // push button held down by the mouse
     bool shown_ = false;
     QTimer activation_;  // raises Activate once the window has first shown
 };

@@ -1,11 +1,12 @@
 #include "forms/qt/qt_platform.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QDirIterator>
 #include <QFontDatabase>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include "forms/geometry.h"
 
 namespace qtforms {
 
@@ -20,21 +21,17 @@ forms::Question::Answer QtQuestion::ask(const std::string& prompt, const std::st
     QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title),
                     QString::fromStdString(prompt), QMessageBox::Yes | QMessageBox::No, parent_);
     box.setDefaultButton(QMessageBox::Yes);
-    box.button(QMessageBox::Yes)->setText(QStringLiteral("Sì"));
-    box.button(QMessageBox::No)->setText(QStringLiteral("No"));
+    box.button(QMessageBox::Yes)->setText(QString::fromUtf8(forms::kYesText));
+    box.button(QMessageBox::No)->setText(QString::fromUtf8(forms::kNoText));
     return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
 void QtFatalReport::report(const std::string& message) {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("TABELLONE DELLA SORVINA"),
                     QString::fromStdString(message), QMessageBox::Ok);
-    box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+    box.button(QMessageBox::Ok)->setText(QString::fromUtf8(forms::kOkText));
     box.exec();
     QCoreApplication::exit(1);
-}
-
-std::string QtAppFolder::path() {
-    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString();
 }
 
 }  // namespace qtforms

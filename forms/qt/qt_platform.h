@@ -14,22 +14,18 @@ void registerEmbeddedFonts();
 // The platform's modal Yes/No message box: no icon, Yes the default.
 class QtQuestion : public forms::Question {
   public:
-    explicit QtQuestion(QWidget* parent) : parent_(parent) {}
+    // The window the question is modal to.
+    void setParent(QWidget* parent) { parent_ = parent; }
     Answer ask(const std::string& prompt, const std::string& title) override;
 
   private:
-    QWidget* parent_;
+    QWidget* parent_ = nullptr;
 };
 
 // An error box, then the event loop is told to end with status 1.
 class QtFatalReport : public forms::FatalReport {
   public:
     void report(const std::string& message) override;
-};
-
-class QtAppFolder : public forms::AppFolder {
-  public:
-    std::string path() override;
 };
 
 }  // namespace qtforms

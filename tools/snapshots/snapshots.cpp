@@ -16,11 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "board/board.h"
+#include "board/tabellone.h"
+#include "forms/posix/posix_files.h"
 #include "forms/qt/qt_form_view.h"
 #include "forms/qt/qt_platform.h"
-#include "roundlog/roundlog.h"
-#include "window/layout.h"
 
 namespace {
 
@@ -45,6 +44,16 @@ class SeededRandom : public forms::Random {
 
   private:
     std::mt19937 engine_{1966};
+};
+
+// The log's folder: a temporary one, so the pictures leave no log behind.
+class FixedFolder : public forms::AppFolder {
+  public:
+    explicit FixedFolder(std::string path) : path_(std::move(path)) {}
+    forms::NativePath path() override { return path_; }
+
+  private:
+    std::string path_;
 };
 
 // Ends the program on a failure the board reports.
@@ -80,7 +89,8 @@ QImage grabQuestion(QWidget* parent) {
         }
     });
     catcher.start(0);
-    qtforms::QtQuestion question(parent);
+    qtforms::QtQuestion question;
+    question.setParent(parent);
     question.ask(board::kNewRoundPrompt, board::kNewRoundTitle);
     return picture;
 }
@@ -141,16 +151,17 @@ int main(int argc, char** argv) {
     YesQuestion question;
     StderrFatalReport fatal;
 
-    const auto tabellone = window::makeTabellone();
-    tabellone->setFatalReport(&fatal);
-    roundlog::RoundLog log(roundlog::pathIn(logFolder.path().toStdString()), clock);
-    qtforms::QtFormView view(*tabellone);
-    board::Board board(*tabellone, log, question, random);
+    FixedFolder folder(logFolder.path().toStdString());
+    forms::PosixFileSystem files;
+    board::Tabellone tabellone({question, fatal, random, clock, folder, files});
+    qtforms::QtFormView view(tabellone.form());
+    board::Board& board = tabellone.board();
+    const forms::Form& form = tabellone.form();
 
-    tabellone->load();
+    tabellone.form().load();
     view.show();
     QApplication::processEvents();  // the window's Activate
-    bool ok = !tabellone->failed();
+    bool ok = !form.failed();
 
     // At start: nothing can be called until a round begins.
     const QImage start = view.grab().toImage();
@@ -172,11 +183,11 @@ int main(int argc, char** argv) {
         board.draw();
         board.closeDisplay();
     }
-    ok = ok && !tabellone->failed() && save(view.grab().toImage(), out, "play.png");
+    ok = ok && !form.failed() && save(view.grab().toImage(), out, "play.png");
 
     // The big number, as it shows after a call until it is double-clicked.
     board.call(8);
-    ok = ok && !tabellone->failed() && save(view.grab().toImage(), out, "big-number.png");
+    ok = ok && !form.failed() && save(view.grab().toImage(), out, "big-number.png");
 
     view.close();
     return ok ? 0 : 1;

@@ -1,0 +1,63 @@
+// A backend with no display: it plays a form in process, the way a real
+// backend would (raw input at pixel positions, the window's life from Load
+// to Unload), and remembers what the form asked of it. The core's tests and
+// the benchmark run the program on it.
+#pragma once
+
+#include <vector>
+
+#include "forms/form.h"
+#include "forms/geometry.h"
+
+namespace nullforms {
+
+class NullView : public forms::FormObserver {
+  public:
+    explicit NullView(forms::Form& form, forms::Scale scale = {});
+    ~NullView() override;
+    NullView(const NullView&) = delete;
+    NullView& operator=(const NullView&) = delete;
+
+    // Load, then, unless it failed, the first activation. Returns whether
+    // the window is up (no failure was reported).
+    bool open();
+    // Unload.
+    void close();
+
+    // The middle of a control, in device pixels.
+    int centreX(const forms::Control& control) const;
+    int centreY(const forms::Control& control) const;
+
+    // The left button at a device pixel, as a platform reports it.
+    void press(int px, int py);
+    void move(int px, int py);
+    void release(int px, int py);
+    // A whole click, and a whole double-click (press, release, double-press,
+    // release), at the middle of a control.
+    void click(const forms::Control& control);
+    void doubleClick(const forms::Control& control);
+    // A key pressed and let go; with repeats, that many auto-repeated key
+    // downs come in between.
+    void key(forms::Key key, int repeats = 0);
+
+    // What the form told the backend.
+    forms::Control* focus() const { return focus_; }
+    // Every focus change, in order (nullptr: the window itself).
+    const std::vector<forms::Control*>& focusHistory() const { return focusHistory_; }
+    const std::vector<forms::WindowRequest>& requests() const { return requests_; }
+    int changes() const { return changes_; }
+
+    void propertyChanged(forms::Control& control, forms::Property property) override;
+    void focusChanged(forms::Control* control) override;
+    void windowRequested(forms::WindowRequest request) override;
+
+  private:
+    forms::Form& form_;
+    forms::Scale scale_;
+    forms::Control* focus_ = nullptr;
+    std::vector<forms::Control*> focusHistory_;
+    std::vector<forms::WindowRequest> requests_;
+    int changes_ = 0;
+};
+
+}  // namespace nullforms
