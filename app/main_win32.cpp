@@ -1,15 +1,15 @@
-// Tabellone on Windows: the caller's board for the 90-number game. One
-// window, one round log beside the executable.
+// Tabellone on Windows: the caller's board for the 90-number game, drawn
+// with the system's own controls. One window, one round log beside the
+// executable.
 #include <windows.h>
 
 #include <commctrl.h>
 
-#include "board/board.h"
+#include "board/tabellone.h"
 #include "forms/std_platform.h"
+#include "forms/win32/win32_files.h"
 #include "forms/win32/win32_form_view.h"
 #include "forms/win32/win32_platform.h"
-#include "roundlog/roundlog.h"
-#include "window/layout.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandLine*/,
                     int showCommand) {
@@ -20,23 +20,21 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
 
     forms::SystemClock clock;
     forms::ClockSeededRandom random;
-    winforms::Win32AppFolder folder;
-    winforms::Win32FileSystem files;
+    forms::Win32AppFolder folder;
+    forms::Win32FileSystem files;
+    winforms::Win32FatalReport fatal;
+    winforms::Win32Question question;
 
-    const auto tabellone = window::makeTabellone();
-    winforms::Win32FatalReport fatal(tabellone->caption());
-    tabellone->setFatalReport(&fatal);
-    roundlog::RoundLog log(folder, files, clock);
-    winforms::Win32FormView view(*tabellone, instance);
-    fatal.setOwner(view.hwnd());
-    winforms::Win32Question question(view.hwnd());
-    board::Board board(*tabellone, log, question, random);
+    board::Tabellone tabellone({question, fatal, random, clock, folder, files});
+    winforms::Win32FormView view(tabellone.form(), instance);
+    question.setOwner(view.hwnd());
+    fatal.setOwner(view.hwnd(), tabellone.form().caption());
 
-    tabellone->load();
-    if (tabellone->failed()) {
+    tabellone.form().load();
+    if (tabellone.form().failed()) {
         return 1;
     }
     view.show(showCommand);
     const int status = view.run();
-    return tabellone->failed() ? 1 : status;
+    return tabellone.form().failed() ? 1 : status;
 }

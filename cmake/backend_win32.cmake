@@ -5,6 +5,7 @@ if(NOT WIN32)
 endif()
 enable_language(RC)
 
+# The backend; the file seam (forms/win32/win32_files.cpp) is in the core.
 add_library(tabellone_win32 STATIC
   forms/win32/win32_form_view.cpp
   forms/win32/win32_platform.cpp)
@@ -25,11 +26,12 @@ add_custom_command(OUTPUT ${TABELLONE_ICON}
 
 # Pictures by file name (stelle.gif is STELLE_GIF), fonts as FONT_n.
 set(TABELLONE_RC_DATA "")
-foreach(picture stelle.gif colomba.gif striscia.jpg finestra.bmp)
-  string(TOUPPER ${picture} name)
+foreach(picture IN LISTS TABELLONE_PICTURES)
+  get_filename_component(name ${picture} NAME)
+  string(TOUPPER ${name} name)
   string(REPLACE "." "_" name ${name})
   string(APPEND TABELLONE_RC_DATA
-    "${name} RCDATA \"${CMAKE_CURRENT_SOURCE_DIR}/window/pictures/${picture}\"\n")
+    "${name} RCDATA \"${CMAKE_CURRENT_SOURCE_DIR}/${picture}\"\n")
 endforeach()
 set(n 0)
 foreach(font IN LISTS font_files)

@@ -14,13 +14,14 @@
 #include <cwctype>
 #include <stdexcept>
 
-#include "forms/win32/win32_platform.h"
+#include "forms/win32/win32_files.h"
 
 namespace winforms {
 
 using forms::Control;
 using forms::Kind;
 using forms::Property;
+using forms::widen;
 namespace gdip = Gdiplus::DllExports;
 
 namespace {
