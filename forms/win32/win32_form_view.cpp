@@ -33,6 +33,12 @@ constexpr const wchar_t* kPictureClass = L"TabellonePicture";
 constexpr UINT kActivateMessage = WM_APP + 1;
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr int kTwipsPerPixel = 15;
+// The space above and below a text box's line, which centres it.
+constexpr const wchar_t* kPaddingProperty = L"TabellonePadding";
+
+int paddingOf(HWND hwnd) {
+    return static_cast<int>(reinterpret_cast<INT_PTR>(GetPropW(hwnd, kPaddingProperty)));
+}
 
 template <typename Fn>
 Fn systemFunction(const wchar_t* module, const char* name) {
@@ -250,7 +256,7 @@ void Win32FormView::create(Control& control, HWND parent) {
     switch (control.kind()) {
         case Kind::TextBox:
             cls = WC_EDITW;
-            style |= ES_MULTILINE | ES_READONLY | ES_NOHIDESEL;
+            style |= ES_AUTOHSCROLL | ES_READONLY | ES_NOHIDESEL;
             style |= centred ? ES_CENTER
                              : (control.alignment == forms::Alignment::Right ? ES_RIGHT : ES_LEFT);
             exStyle = WS_EX_CLIENTEDGE;
@@ -292,6 +298,9 @@ void Win32FormView::place(Control& control) {
         forms::pixelRect(form_, control, scale_, control.container() != nullptr);
     SetWindowPos(windows_.at(&control), nullptr, r.left, r.top, r.width, r.height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
+    if (control.kind() == Kind::TextBox) {
+        centreText(control);
+    }
 }
 
 void Win32FormView::placeAll() {
@@ -548,7 +557,7 @@ LRESULT CALLBACK Win32FormView::pictureProc(HWND hwnd, UINT msg, WPARAM wParam, 
 // Every child lets the mouse through to the window, which asks the form
 // where the input goes.
 LRESULT CALLBACK Win32FormView::childProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                          UINT_PTR /*id*/, DWORD_PTR /*data*/) {
+                                          UINT_PTR /*id*/, DWORD_PTR data) {
     switch (msg) {
         case WM_NCHITTEST:
             return HTTRANSPARENT;
@@ -559,8 +568,41 @@ LRESULT CALLBACK Win32FormView::childProc(HWND hwnd, UINT msg, WPARAM wParam, LP
             HideCaret(hwnd);
             return r;
         }
+        case WM_NCCALCSIZE: {
+            // A text box's client area is its line, centred between bands of
+            // its back colour that the frame paints.
+            const LRESULT r = DefSubclassProc(hwnd, msg, wParam, lParam);
+            const int padding = paddingOf(hwnd);
+            RECT& client = wParam != 0 ? reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0]
+                                       : *reinterpret_cast<RECT*>(lParam);
+            client.top += padding;
+            client.bottom = std::max(client.top, client.bottom - padding);
+            return r;
+        }
+        case WM_NCPAINT: {
+            const LRESULT r = DefSubclassProc(hwnd, msg, wParam, lParam);
+            if (const int padding = paddingOf(hwnd); padding > 0) {
+                auto* view = reinterpret_cast<Win32FormView*>(data);
+                RECT window;
+                RECT client;
+                GetWindowRect(hwnd, &window);
+                GetClientRect(hwnd, &client);
+                MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&client), 2);
+                OffsetRect(&client, -window.left, -window.top);
+                const HBRUSH back =
+                    view->brushFor(colourOf(view->controls_.at(hwnd)->backColor()));
+                const HDC dc = GetWindowDC(hwnd);
+                const RECT above{client.left, client.top - padding, client.right, client.top};
+                const RECT below{client.left, client.bottom, client.right, client.bottom + padding};
+                FillRect(dc, &above, back);
+                FillRect(dc, &below, back);
+                ReleaseDC(hwnd, dc);
+            }
+            return r;
+        }
         case WM_NCDESTROY:
             RemoveWindowSubclass(hwnd, childProc, 0);
+            RemovePropW(hwnd, kPaddingProperty);
             break;
         default:
             break;
@@ -701,23 +743,26 @@ HBRUSH Win32FormView::brushFor(COLORREF colour) {
     return slot;
 }
 
-// A read-only text box centres its line vertically, as a cell should; the
-// EDIT control only centres across.
+// A text box centres its line vertically, as a cell should; the EDIT
+// control only centres across. The room left over goes to its frame.
 void Win32FormView::centreText(Control& control) {
     const HWND h = hwndFor(control);
-    RECT r;
-    GetClientRect(h, &r);
     const HDC dc = GetDC(h);
     const HFONT old = SelectFont(dc, fontFor(control.font()));
     TEXTMETRICW tm{};
     GetTextMetricsW(dc, &tm);
     SelectFont(dc, old);
     ReleaseDC(h, dc);
-    const int top = std::max(0L, (r.bottom - tm.tmHeight) / 2);
-    r.top = top;
-    r.bottom = std::max(r.bottom, top + tm.tmHeight);
-    SendMessageW(h, EM_SETRECTNP, 0, reinterpret_cast<LPARAM>(&r));
-    InvalidateRect(h, nullptr, TRUE);
+    constexpr UINT kFrameOnly = SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE |
+                                SWP_FRAMECHANGED;
+    SetPropW(h, kPaddingProperty, nullptr);
+    SetWindowPos(h, nullptr, 0, 0, 0, 0, kFrameOnly);
+    RECT r;
+    GetClientRect(h, &r);
+    const auto padding = static_cast<INT_PTR>(std::max(0L, (r.bottom - tm.tmHeight) / 2));
+    SetPropW(h, kPaddingProperty, reinterpret_cast<HANDLE>(padding));
+    SetWindowPos(h, nullptr, 0, 0, 0, 0, kFrameOnly);
+    RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ERASE);
 }
 
 void Win32FormView::propertyChanged(Control& control, Property property) {
@@ -738,7 +783,7 @@ void Win32FormView::apply(Control& control, Property property) {
             break;
         case Property::BackColor:
         case Property::ForeColor:
-            InvalidateRect(h, nullptr, TRUE);
+            RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ERASE);
             break;
         case Property::Font:
             SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(fontFor(control.font())), TRUE);
@@ -747,11 +792,17 @@ void Win32FormView::apply(Control& control, Property property) {
             }
             break;
         case Property::Enabled:
-            EnableWindow(h, control.enabled() ? TRUE : FALSE);
+            // A text box stays enabled for the system, which would paint a
+            // disabled one in its own grey; it takes no input anyway (the
+            // form routes every press) and greys through its colours.
+            if (control.kind() != Kind::TextBox) {
+                EnableWindow(h, control.enabled() ? TRUE : FALSE);
+            }
             // Inside a frame, the controls take their grey from it.
             for (Control* c : form_.controls()) {
-                if (c == &control || c->container() != nullptr) {
-                    InvalidateRect(hwndFor(*c), nullptr, TRUE);
+                const HWND w = hwndFor(*c);
+                if (w != nullptr && (c == &control || c->container() != nullptr)) {
+                    InvalidateRect(w, nullptr, TRUE);
                 }
             }
             break;
