@@ -63,6 +63,23 @@ Board::Board(forms::Form& tabellone, roundlog::RoundLog& log, forms::Question& q
     form_.onActivate = [this] { activate(); };
     form_.onUnload = [this] { unload(); };
     form_.onEnter = [this](forms::Control* focused) { enter(focused); };
+    form_.describe = [this](const forms::Control& c) { return describe(c); };
+}
+
+forms::Accessible Board::describe(const forms::Control& c) const {
+    static constexpr std::array<const char*, window::kSlots> kSlotNames{
+        "Ultimo numero chiamato", "Penultimo numero chiamato", "Terzultimo numero chiamato"};
+    if (c.name() == "num") {
+        return {c.text(), c.tag() == kCalledTag ? "chiamato" : ""};
+    }
+    if (c.name() == "last") {
+        const std::string number = c.text().empty() ? "nessuno" : c.text();
+        std::string name = kSlotNames.at(static_cast<std::size_t>(c.index()));
+        name += ": ";
+        name += number;
+        return {name, c.toolTipText()};
+    }
+    return {c.text(), c.toolTipText()};
 }
 
 void Board::load() {

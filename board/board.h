@@ -60,6 +60,11 @@ class Board {
     // big number if it is shown; anywhere else it does nothing.
     void enter(forms::Control* focused);
 
+    // What a screen reader is told: a cell's number, described "chiamato"
+    // while called; which of the last three calls a slot holds; the
+    // number on the big display; any other control's text.
+    forms::Accessible describe(const forms::Control& control) const;
+
     forms::FontSize4 defaultsize() const { return defaultsize_; }
     forms::Color defaultBack() const { return defaultBack_; }
 

@@ -221,6 +221,10 @@ void Form::pointerDoublePress(Point p) {
     }
 }
 
+Accessible Form::accessible(const Control& control) const {
+    return describe ? describe(control) : Accessible{control.text(), {}};
+}
+
 std::vector<Control*> Form::tabOrder() const {
     std::vector<Control*> order;
     for (const auto& c : owned_) {

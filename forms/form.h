@@ -160,6 +160,12 @@ class Control {
     std::string toolTip_;
 };
 
+// What a screen reader is told of a control.
+struct Accessible {
+    std::string name;
+    std::string description;
+};
+
 // Told of every change to the model, so that a backend can redraw.
 class FormObserver {
   public:
@@ -232,6 +238,12 @@ class Form {
     // Enter not taken by a focused push button; not raised when repeated.
     std::function<void(Control*)> onEnter;
 
+    // What a screen reader is told of a control: by default its text and
+    // no description; the program may say more. Backends ask again when the
+    // control's Text or Tag changes.
+    std::function<Accessible(const Control&)> describe;
+    Accessible accessible(const Control& control) const;
+
     // Window events. Activate is raised once only, however often the
     // window becomes active again.
     std::function<void()> onLoad;
@@ -276,7 +288,7 @@ class Form {
     std::vector<std::unique_ptr<Control>> owned_;
     std::vector<Control*> children_;
     Control* focus_ = nullptr;
-    Control* pressed_ = nullptr;     // where the left button went down
+    Control* pressed_ = nullptr;       // where the left button went down
     Control* spacePressed_ = nullptr;  // the button Space went down on
     FormObserver* observer_ = nullptr;
     FatalReport* fatalReport_ = nullptr;

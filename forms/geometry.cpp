@@ -20,7 +20,7 @@ Scale::Scale(double pixelsPerTwip, int originX, int originY)
     : pixelsPerTwip_(pixelsPerTwip), originX_(originX), originY_(originY) {}
 
 Scale Scale::forDpi(double dpi) {
-    return Scale(dpi / 1440.0, 0, 0);
+    return {dpi / 1440.0, 0, 0};
 }
 
 int Scale::x(Twips t) const {
@@ -60,6 +60,35 @@ PixelRect pixelRect(const Form& form, const Control& control, const Scale& scale
         r.top -= outer.top;
     }
     return r;
+}
+
+double startScale(const Form& form, double platformScale, int availableWidth, int availableHeight,
+                  int frameWidth, int frameHeight) {
+    const double fitX = (availableWidth - frameWidth) / static_cast<double>(form.clientWidth());
+    const double fitY = (availableHeight - frameHeight) / static_cast<double>(form.clientHeight());
+    return std::max(std::min({platformScale, fitX, fitY}), 1e-3);
+}
+
+Scale fitToClient(const Form& form, double baseScale, int clientWidth, int clientHeight) {
+    const double fitX = clientWidth / static_cast<double>(form.clientWidth());
+    const double fitY = clientHeight / static_cast<double>(form.clientHeight());
+    const double zoom = std::max(baseScale, std::min(fitX, fitY));
+    const int spareX = clientWidth - roundEdge(form.clientWidth() * zoom);
+    const int spareY = clientHeight - roundEdge(form.clientHeight() * zoom);
+    return {zoom, std::max(0, spareX / 2), std::max(0, spareY / 2)};
+}
+
+int pictureDensity(double pixelsPerTwip, double devicePixelRatio) {
+    const double density = pixelsPerTwip * 15.0 * devicePixelRatio;
+    return std::clamp(static_cast<int>(std::lround(density)), 1, 3);
+}
+
+std::string pictureAt(const std::string& name, int density) {
+    if (density <= 1 || name.empty()) {
+        return name;
+    }
+    const std::size_t dot = name.rfind('.');
+    return name.substr(0, dot) + "@" + std::to_string(density) + "x.png";
 }
 
 std::string standInFamily(const std::string& family) {

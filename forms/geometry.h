@@ -54,6 +54,25 @@ class Scale {
 PixelRect pixelRect(const Form& form, const Control& control, const Scale& scale,
                     bool relativeToContainer = false);
 
+// The scale to open a window at: the platform's own (pixels per twip),
+// reduced only as far as needed for the client area plus the window's frame
+// (frameWidth, frameHeight pixels) to fit the screen's available area.
+double startScale(const Form& form, double platformScale, int availableWidth, int availableHeight,
+                  int frameWidth, int frameHeight);
+
+// The scale for a client area of that many pixels: a larger area zooms the
+// whole board in proportion to the largest size that fits, centred; a
+// smaller one keeps the base scale and clips at the right and bottom.
+Scale fitToClient(const Form& form, double baseScale, int clientWidth, int clientHeight);
+
+// Which drawing of a picture to use at a scale: 1, 2 or 3 times the pixel
+// size of the original, the nearest to the device pixels each picture pixel
+// covers (pixelsPerTwip * 15 * devicePixelRatio).
+int pictureDensity(double pixelsPerTwip, double devicePixelRatio);
+// The resource name of a picture drawn at a density: "stelle.gif" at 2 is
+// "stelle@2x.png"; at 1 the original name.
+std::string pictureAt(const std::string& name, int density);
+
 // Free fonts that stand in for the families the layout names, for systems
 // that lack the originals: Comic Sans MS by Comic Neue, anything else by
 // Liberation Sans (metric-compatible with Arial).

@@ -1,72 +1,58 @@
 #include "roundlog/roundlog.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <utility>
 
 namespace roundlog {
 
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
-const std::string kRule(34, '-');
+constexpr std::string_view kTitle = "NUOVO GIRO DI SORVINA";
+constexpr std::size_t kRuleLength = 34;
+constexpr std::string_view kClosing = ".\n\nIl tabellone verrà chiuso.";
 
 #ifdef _WIN32
-constexpr char kSeparator = '\\';
+constexpr forms::NativePath::value_type kSeparator = L'\\';
 #else
-constexpr char kSeparator = '/';
+constexpr forms::NativePath::value_type kSeparator = '/';
 #endif
 
-// The system's reason for a failure, in Italian.
-std::string reason(int error) {
-    switch (error) {
-        case EACCES:
-        case EPERM:
-            return "permesso negato";
-        case ENOENT:
-            return "la cartella o il file non esiste";
-        case ENOTDIR:
-            return "una parte del percorso non è una cartella";
-        case EISDIR:
-            return "al suo posto c'è una cartella";
-        case EROFS:
-            return "il disco è di sola lettura";
-        case ENOSPC:
-            return "il disco è pieno";
-        case EDQUOT:
-            return "lo spazio disponibile è esaurito";
-        case EIO:
-            return "errore di lettura o scrittura sul disco";
-        case ENAMETOOLONG:
-            return "il percorso è troppo lungo";
-        case EMFILE:
-        case ENFILE:
-            return "troppi file aperti";
-        default:
-            return "errore di sistema " + std::to_string(error) + " (" + std::strerror(error) + ")";
+[[noreturn]] void fail(std::string_view what, const forms::NativePath& path,
+                       const std::string& reason) {
+    std::string message(what);
+    message += " il registro delle estrazioni\n\n";
+    message += forms::displayPath(path);
+    message += "\n\nMotivo: ";
+    message += reason;
+    message += kClosing;
+    throw forms::FatalError(message);
+}
+
+void appendDigits(std::string& out, int value, std::size_t width) {
+    const std::string digits = std::to_string(value);
+    if (digits.size() < width) {
+        out.append(width - digits.size(), '0');
     }
+    out += digits;
 }
 
-[[noreturn]] void fail(const char* what, const std::string& path, int error) {
-    throw forms::FatalError(std::string(what) + " il registro delle estrazioni\n\n" + path +
-                            "\n\nMotivo: " + reason(error) + ".\n\nIl tabellone verrà chiuso.");
-}
-
-std::string twoDigits(int v) {
-    std::string s = std::to_string(v);
-    return s.size() < 2 ? "0" + s : s;
+// The text of a header item: CR LF, then the words.
+std::string lineAfterBreak(std::string_view words) {
+    std::string text(kCrLf);
+    text += words;
+    return text;
 }
 
 }  // namespace
 
-std::string pathIn(std::string_view folder) {
-    std::string path(folder);
+forms::NativePath pathIn(const forms::NativePath& folder) {
+    forms::NativePath::string_type path = folder.native();
+    path.reserve(path.size() + 1 + std::string_view(kFileName).size());
     path += kSeparator;
-    path += kFileName;
-    return path;
+    for (const char c : std::string_view(kFileName)) {
+        path += static_cast<forms::NativePath::value_type>(c);  // ASCII
+    }
+    return {std::move(path)};
 }
 
 std::string quotedItem(std::string_view text) {
@@ -80,13 +66,23 @@ std::string quotedItem(std::string_view text) {
 }
 
 std::string dateItem(const forms::LocalTime& t) {
-    std::string year = std::to_string(t.year);
-    year.insert(0, year.size() < 4 ? 4 - year.size() : 0, '0');
-    std::string item = "#" + year + "-" + twoDigits(t.month) + "-" + twoDigits(t.day);
+    std::string item;
+    item.reserve(23);
+    item += '#';
+    appendDigits(item, t.year, 4);
+    item += '-';
+    appendDigits(item, t.month, 2);
+    item += '-';
+    appendDigits(item, t.day, 2);
     if (t.hour != 0 || t.minute != 0 || t.second != 0) {
-        item += " " + twoDigits(t.hour) + ":" + twoDigits(t.minute) + ":" + twoDigits(t.second);
+        item += ' ';
+        appendDigits(item, t.hour, 2);
+        item += ':';
+        appendDigits(item, t.minute, 2);
+        item += ':';
+        appendDigits(item, t.second, 2);
     }
-    item += "#";
+    item += '#';
     item += kCrLf;
     return item;
 }
@@ -98,28 +94,85 @@ std::string callRecord(std::string_view cellText) {
 }
 
 std::string roundHeader(forms::Clock& clock) {
-    const std::string rule = std::string(kCrLf) + kRule;
-    std::string header = quotedItem(rule);
-    header += quotedItem(std::string(kCrLf) + "NUOVO GIRO DI SORVINA");
+    const std::string rule = quotedItem(lineAfterBreak(std::string(kRuleLength, '-')));
+    std::string header;
+    header.reserve(130);
+    header += rule;
+    header += quotedItem(lineAfterBreak(kTitle));
     header += dateItem(clock.now());
-    header += quotedItem(rule);
+    header += rule;
     return header;
 }
 
-RoundLog::RoundLog(std::string path, forms::Clock& clock) : path_(std::move(path)), clock_(clock) {}
-
-RoundLog::~RoundLog() {
-    if (fd_ >= 0) {
-        ::close(fd_);
+std::string italianReason(const forms::FileFailure& failure) {
+    using forms::FileError;
+    switch (failure.reason) {
+        case FileError::AccessDenied:
+            return "permesso negato";
+        case FileError::NotFound:
+            return "la cartella o il file non esiste";
+        case FileError::NotADirectory:
+            return "una parte del percorso non è una cartella";
+        case FileError::IsADirectory:
+            return "al suo posto c'è una cartella";
+        case FileError::NotRegular:
+            return "non è un file normale";
+        case FileError::ReadOnly:
+            return "il disco è di sola lettura";
+        case FileError::DiskFull:
+            return "il disco è pieno";
+        case FileError::QuotaExceeded:
+            return "lo spazio disponibile è esaurito";
+        case FileError::IoError:
+            return "errore di lettura o scrittura sul disco";
+        case FileError::NameTooLong:
+            return "il percorso è troppo lungo";
+        case FileError::TooManyOpen:
+            return "troppi file aperti";
+        case FileError::SymlinkLoop:
+            return "troppi collegamenti simbolici nel percorso";
+        case FileError::TooLarge:
+            return "il file ha raggiunto la dimensione massima consentita";
+        case FileError::Busy:
+            return "il file è in uso da un altro programma";
+        case FileError::NoFolder:
+            return "il sistema non indica dove si trova il programma";
+        case FileError::Other:
+            break;
     }
+    std::string reason = "errore di sistema ";
+    reason += std::to_string(failure.code);
+    if (!failure.systemText.empty()) {
+        reason += " (";
+        reason += failure.systemText;
+        reason += ')';
+    }
+    return reason;
 }
 
+RoundLog::RoundLog(forms::AppFolder& folder, forms::FileSystem& files, forms::Clock& clock)
+    : folder_(folder), files_(files), clock_(clock) {}
+
+RoundLog::~RoundLog() = default;
+
 void RoundLog::open() {
-    const int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        fail("Impossibile aprire", path_, errno);
+    forms::NativePath folder;
+    try {
+        folder = folder_.path();
+    } catch (const forms::FileException& e) {
+        std::string message =
+            "Impossibile trovare la cartella del programma, dove si tiene il registro delle "
+            "estrazioni.\n\nMotivo: ";
+        message += italianReason(e.failure());
+        message += kClosing;
+        throw forms::FatalError(message);
     }
-    fd_ = fd;
+    path_ = pathIn(folder);
+    try {
+        file_ = files_.openForAppend(path_);
+    } catch (const forms::FileException& e) {
+        fail("Impossibile aprire", path_, italianReason(e.failure()));
+    }
 }
 
 void RoundLog::appendCall(std::string_view cellText) {
@@ -131,33 +184,25 @@ void RoundLog::appendHeader() {
 }
 
 void RoundLog::append(const std::string& bytes) {
-    if (fd_ < 0) {
-        fail("Impossibile scrivere", path_, EBADF);
+    if (!file_) {
+        fail("Impossibile scrivere", path_, "il registro non è aperto");
     }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            fail("Impossibile scrivere", path_, errno);
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd_) != 0) {
-        fail("Impossibile scrivere", path_, errno);
+    try {
+        file_->append(bytes);
+    } catch (const forms::FileException& e) {
+        fail("Impossibile scrivere", path_, italianReason(e.failure()));
     }
 }
 
 void RoundLog::close() {
-    if (fd_ < 0) {
+    if (!file_) {
         return;
     }
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) {
-        fail("Impossibile chiudere", path_, errno);
+    const std::unique_ptr<forms::AppendFile> file = std::move(file_);
+    try {
+        file->close();
+    } catch (const forms::FileException& e) {
+        fail("Impossibile chiudere", path_, italianReason(e.failure()));
     }
 }
 

@@ -4,9 +4,11 @@
 // runs and other programs expect them.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "forms/files.h"
 #include "forms/platform.h"
 
 namespace roundlog {
@@ -14,8 +16,9 @@ namespace roundlog {
 inline constexpr const char* kFileName = "logSorvina.txt";
 
 // The log's path: the folder, the platform's separator, the file name.
-// Nothing is added, removed or tested where the two meet.
-std::string pathIn(std::string_view folder);
+// Nothing is added, removed or tested where the two meet, so a folder that
+// ends with a separator (a root) gives two in a row.
+forms::NativePath pathIn(const forms::NativePath& folder);
 
 // A text between double quotes, then CR LF. Nothing inside is escaped.
 std::string quotedItem(std::string_view text);
@@ -26,35 +29,43 @@ std::string callRecord(std::string_view cellText);
 // The four items that open a round; the clock is read after the first two.
 std::string roundHeader(forms::Clock& clock);
 
+// Why a file operation failed, as the user reads it: always Italian, the
+// system's own text in parentheses where only that can say more.
+std::string italianReason(const forms::FileFailure& failure);
+
 class RoundLog {
   public:
-    RoundLog(std::string path, forms::Clock& clock);
+    RoundLog(forms::AppFolder& folder, forms::FileSystem& files, forms::Clock& clock);
     RoundLog(const RoundLog&) = delete;
     RoundLog& operator=(const RoundLog&) = delete;
     // Closes the file if it is still open, without reporting anything.
     ~RoundLog();
 
-    const std::string& path() const { return path_; }
-    bool isOpen() const { return fd_ >= 0; }
+    // Where the log is; empty until open() has asked for the folder.
+    const forms::NativePath& path() const { return path_; }
+    bool isOpen() const { return file_ != nullptr; }
 
-    // Opens the file for appending, creating it empty if absent. What it
-    // holds already is never read or changed.
+    // Finds the program's folder and opens the file in it for appending,
+    // creating it empty if absent. What it holds already is never read or
+    // changed.
     void open();
+    // Each record lands whole at the end of the file and is on disk when
+    // the call returns, or nothing of it is written.
     void appendCall(std::string_view cellText);
     void appendHeader();
     void close();
 
     // Every failure throws forms::FatalError with an Italian message that
-    // names the file and the system's reason.
+    // names the file and the reason.
 
   private:
-    // One write of the whole record at the end of the file, then synced to
-    // disk before returning: a call the caller has seen is never lost.
     void append(const std::string& bytes);
 
-    std::string path_;
+    forms::AppFolder& folder_;
+    forms::FileSystem& files_;
     forms::Clock& clock_;
-    int fd_ = -1;
+    forms::NativePath path_;
+    std::unique_ptr<forms::AppendFile> file_;
 };
 
 }  // namespace roundlog

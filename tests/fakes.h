@@ -7,6 +7,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "board/tabellone.h"
+#include "forms/files.h"
 #include "forms/null/null_view.h"
 #include "forms/posix/posix_files.h"
 
@@ -63,12 +65,6 @@ struct FakeRandom : forms::Random {
     }
 };
 
-// An application folder at a fixed place.
-struct FixedFolder : forms::AppFolder {
-    forms::NativePath folder;
-    forms::NativePath path() override { return folder; }
-};
-
 // A fresh folder, in memory where possible (the log syncs every record).
 struct TempDir {
     std::string path = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
@@ -102,6 +98,41 @@ struct FixedClock : forms::Clock {
     forms::LocalTime now() override { return time; }
 };
 
+// The program's folder as given; with none given, the system cannot say.
+struct FixedFolder : forms::AppFolder {
+    explicit FixedFolder(forms::NativePath p = {}) : folder(std::move(p)) {}
+    forms::NativePath path() override {
+        if (folder.empty()) {
+            throw forms::FileException({forms::FileError::NoFolder, ENOENT, "No such file"});
+        }
+        return folder;
+    }
+    forms::NativePath folder;
+};
+
+// The real file seam, but once `diskFull` is set every append fails as on
+// a full disk, leaving the file as it was.
+struct FillableFiles : forms::FileSystem {
+    struct File : forms::AppendFile {
+        File(std::unique_ptr<forms::AppendFile> file, const bool& full)
+            : real(std::move(file)), diskFull(full) {}
+        void append(std::string_view record) override {
+            if (diskFull) {
+                throw forms::FileException({forms::FileError::DiskFull, ENOSPC, "No space"});
+            }
+            real->append(record);
+        }
+        void close() override { real->close(); }
+        std::unique_ptr<forms::AppendFile> real;
+        const bool& diskFull;
+    };
+    std::unique_ptr<forms::AppendFile> openForAppend(const forms::NativePath& path) override {
+        return std::make_unique<File>(real.openForAppend(path), diskFull);
+    }
+    bool diskFull = false;
+    forms::PosixFileSystem real;
+};
+
 // The look of a free cell (teal, 21.75 pt unless given) and of a called one.
 inline void expectFree(const forms::Control& c, forms::Color back = forms::rgb(0, 192, 192),
                        forms::FontSize4 size = 217500) {
@@ -127,33 +158,11 @@ inline std::string snapshot(const forms::Form& form) {
     return out.str();
 }
 
-// The real files, except that appends fail as on a full disk once
-// `appendsLeft` reaches 0 (-1: never).
-struct FlakyFiles : forms::FileSystem {
-    struct File : forms::AppendFile {
-        File(std::unique_ptr<forms::AppendFile> real, int& left) : real(std::move(real)), left(left) {}
-        void append(std::string_view record) override {
-            if (left == 0) throw forms::FileException({forms::FileError::DiskFull, 28, ""});
-            if (left > 0) --left;
-            real->append(record);
-        }
-        void close() override { real->close(); }
-        std::unique_ptr<forms::AppendFile> real;
-        int& left;
-    };
-    std::unique_ptr<forms::AppendFile> openForAppend(const forms::NativePath& path) override {
-        return std::make_unique<File>(real.openForAppend(path), appendsLeft);
-    }
-    forms::PosixFileSystem real;
-    int appendsLeft = -1;
-};
-
 // The whole program with fakes around it on the headless backend, its log
 // in a fresh folder, played through raw input as a user would.
 struct Rig {
     explicit Rig(std::vector<float> values = {}) {
         random.script.assign(values.begin(), values.end());
-        folder.folder = dir.path;
     }
     void open() { view.open(); }
     void newRound(Answer a = Answer::Yes) {
@@ -184,8 +193,8 @@ struct Rig {
     ScriptedQuestion question;
     FakeRandom random;
     RecordingReport report;
-    FixedFolder folder;
-    FlakyFiles files;
+    FixedFolder folder{dir.path};
+    FillableFiles files;
     board::Tabellone game{{question, report, random, clock, folder, files}};
     nullforms::NullView view{game.form()};
 };

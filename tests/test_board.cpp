@@ -67,6 +67,47 @@ TEST(Board, AnEveningAtTheBoard) {
 
 // Only cell 0 sets the look a cancelled number goes back to; the new round
 // paints every cell teal and takes 6 pt off those of 22 pt or more.
+// A caller with no mouse: Tab and Enter alone play a round. After a call or
+// a draw the focus is on the window, where Enter only closes the big number;
+// a held key acts once. Screen readers are told what each control holds.
+TEST(Board, KeyboardAloneAndWhatScreenReadersAreTold) {
+    using forms::Key;
+    Rig rig;
+    rig.open();
+    auto tabs = [&](int n) {
+        for (int i = 0; i < n; ++i) rig.view.key(Key::Tab);
+    };
+    tabs(1);
+    EXPECT_EQ(rig.form().focus(), &rig.nuova());
+    rig.view.key(Key::Enter, 4);
+    tabs(5);  // the strip, estrai, then the first cell in the tab order: 20
+    rig.view.key(Key::Enter, 4);
+    EXPECT_EQ(std::tuple(rig.estratto().caption(), rig.numeri().visible(), rig.form().focus()),
+              std::tuple("20", false, nullptr));
+    EXPECT_EQ(rig.form().accessible(rig.cell(19)).description, "chiamato");
+    EXPECT_EQ(rig.form().accessible(rig.cell(18)).description, "");
+    EXPECT_EQ(rig.form().accessible(rig.slot(0)).name, "Ultimo numero chiamato: 20");
+    EXPECT_EQ(rig.form().accessible(rig.slot(2)).name, "Terzultimo numero chiamato: nessuno");
+    EXPECT_EQ(rig.form().accessible(rig.estratto()).name, "20");
+    rig.view.key(Key::Enter, 3);  // closes the big number, once
+    rig.view.key(Key::Enter);     // then does nothing
+    EXPECT_TRUE(rig.numeri().visible());
+
+    tabs(5);
+    EXPECT_EQ(rig.form().focus(), &rig.estrai());
+    rig.random.script = {0.0F};
+    rig.view.key(Key::Enter, 6);  // one draw however long it is held
+    EXPECT_EQ(rig.estratto().caption(), "01");
+    rig.view.key(Key::Enter);
+    rig.view.key(Key::Enter);
+    tabs(2);                   // nuova, then the newest slot
+    rig.view.key(Key::Enter);  // cancels 1
+    expectFree(rig.cell(0));
+    EXPECT_EQ(rig.strip(), (Strings{"", "20", ""}));
+    EXPECT_EQ(rig.question.asked.size(), 1U);
+    EXPECT_EQ(rig.logBytes(), fakes::kMorningHeader + record("20") + record("1"));
+}
+
 TEST(Board, DefaultsAreTakenFromCellZeroOnly) {
     Rig rig;
     rig.cell(0).setBackColor(rgb(200, 0, 0));
@@ -151,7 +192,7 @@ TEST(Board, ALogThatCannotBeOpenedEndsTheLoad) {
 // before the strip, the mark and estrai.
 TEST(Board, AFailedWriteStopsTheHandlerWhereItStands) {
     Rig round;
-    round.files.appendsLeft = 0;
+    round.files.diskFull = true;
     round.open();
     EXPECT_FALSE(round.form().failed());
     round.newRound();
@@ -161,7 +202,7 @@ TEST(Board, AFailedWriteStopsTheHandlerWhereItStands) {
     EXPECT_EQ(round.estratto().caption(), "");  // nothing is dispatched after a failure
 
     Rig call;
-    call.files.appendsLeft = 0;
+    call.files.diskFull = true;
     call.open();
     call.form().dispatch([&] { call.game.board().call(6); });
     ASSERT_EQ(call.report.messages.size(), 1U);

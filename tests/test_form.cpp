@@ -158,7 +158,7 @@ TEST(Form, KeysClickTheFocusedButtonOnce) {
     s.view.key(forms::Key::F11, 2);
     s.view.key(forms::Key::Escape);
     EXPECT_EQ(s.view.requests(), (std::vector{forms::WindowRequest::ToggleFullScreen,
-                                             forms::WindowRequest::LeaveFullScreen}));
+                                              forms::WindowRequest::LeaveFullScreen}));
 }
 
 // When the focused control stops taking input, by itself or with its frame,
@@ -216,7 +216,7 @@ TEST(Form, AFailingHandlerIsReportedOnceAndEndsDispatch) {
 TEST(Geometry, EdgesRoundOnTheirOwnAndPixelsMapBack) {
     const forms::Scale at96;
     EXPECT_EQ(at96.x(7), 0);
-    EXPECT_EQ(at96.x(8), 1);  // 8/15 is past the half
+    EXPECT_EQ(at96.x(8), 1);                 // 8/15 is past the half
     EXPECT_EQ(at96.fontPixels(217500), 29);  // 21.75 pt at 96 dpi
     for (const double dpi : {96.0, 120.0, 144.0, 192.0, 72.0 * 5}) {
         const forms::Scale s(dpi / 1440.0, 13, -4);

@@ -1,9 +1,18 @@
 // The round log's bytes are read by other programs and by people comparing
-// old rounds, so they are checked byte for byte, written out by hand.
+// old rounds, so they are checked byte for byte, written out by hand. The
+// file seam is tried on real files: odd and long folder names, pipes and
+// devices in the log's place, and writes that stop half way.
+#include <errno.h>  // program_invocation_short_name
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 
 #include "fakes.h"
@@ -14,31 +23,66 @@ namespace {
 using fakes::FixedClock;
 using fakes::readFile;
 using fakes::TempDir;
+using forms::FileError;
 using roundlog::RoundLog;
 
-TEST(RoundLog, PathsAndDates) {
+const std::string kFffd = "\xEF\xBF\xBD";
+
+// A round log in the folder given, on the real file seam.
+struct Log {
+    explicit Log(const std::string& folder) : place(folder) {}
+    fakes::FixedFolder place;
+    forms::PosixFileSystem files;
+    FixedClock clock;  // 2026-03-07 09:05:03
+    RoundLog log{place, files, clock};
+};
+
+// The message a step fails with, or "" if it does not fail.
+template <class Step>
+std::string failure(Step step) {
+    try {
+        step();
+    } catch (const forms::FatalError& e) {
+        return e.what();
+    }
+    return "";
+}
+std::string openFailure(const std::string& folder) {
+    return failure([&] { Log(folder).log.open(); });
+}
+
+TEST(RoundLog, PathsDatesAndNames) {
     // Folder, separator, name, with nothing tidied at the join.
-    EXPECT_EQ(roundlog::pathIn("/opt/sorvina"), "/opt/sorvina/logSorvina.txt");
-    EXPECT_EQ(roundlog::pathIn("x/"), "x//logSorvina.txt");
+    EXPECT_EQ(roundlog::pathIn("/opt/sorvina").native(), "/opt/sorvina/logSorvina.txt");
+    EXPECT_EQ(roundlog::pathIn("x/").native(), "x//logSorvina.txt");
+    EXPECT_EQ(roundlog::pathIn("/").native(), "//logSorvina.txt");
     // At midnight exactly the time is left out; a second later it is not.
     FixedClock clock;
     clock.time = {2026, 3, 7, 0, 0, 0};
     EXPECT_EQ(roundlog::roundHeader(clock),
               fakes::kRule + "\"\r\nNUOVO GIRO DI SORVINA\"\r\n#2026-03-07#\r\n" + fakes::kRule);
     EXPECT_EQ(roundlog::dateItem({2026, 3, 7, 0, 0, 1}), "#2026-03-07 00:00:01#\r\n");
+    // Valid UTF-8 kept; an overlong form, a surrogate, a code point past
+    // U+10FFFF and a cut-off sequence shown as one U+FFFD per broken piece.
+    EXPECT_EQ(forms::displayPath("a\xE2\x82\xAC|\xC0\xAF|\xED\xA0\x80|\xF4\x90|\xE2\x82"),
+              "a\xE2\x82\xAC|" + kFffd + kFffd + "|" + kFffd + kFffd + kFffd + "|" + kFffd + kFffd +
+                  "|" + kFffd);
+    // The executable lies in the folder the system gives for it.
+    EXPECT_TRUE(std::filesystem::equivalent(
+        forms::PosixAppFolder().path() / program_invocation_short_name, "/proc/self/exe"));
 }
 
 // A round opened on 7 March 2026 at 09:05:03, then 5 and 42 called.
 TEST(RoundLog, WorkedExampleFromAnEmptyFolder) {
     TempDir dir;
-    FixedClock clock;  // 2026-03-07 09:05:03
-    RoundLog log(roundlog::pathIn(dir.path), clock);
-    log.open();
+    Log l(dir.path);
+    l.log.open();
+    EXPECT_EQ(l.log.path().native(), dir.logPath());
     EXPECT_EQ(readFile(dir.logPath()), "");
-    log.appendHeader();
-    log.appendCall("5");
-    log.appendCall("42");
-    log.close();
+    l.log.appendHeader();
+    l.log.appendCall("5");
+    l.log.appendCall("42");
+    l.log.close();
     const std::string expected =
         "\"\r\n----------------------------------\"\r\n"
         "\"\r\nNUOVO GIRO DI SORVINA\"\r\n"
@@ -53,28 +97,148 @@ TEST(RoundLog, WorkedExampleFromAnEmptyFolder) {
 TEST(RoundLog, NewRecordsFollowTheLastByteOfWhatIsThere) {
     TempDir dir;
     std::ofstream(dir.logPath(), std::ios::binary) << "vecchio giro\r\n\"17";  // no line end
-    FixedClock clock;
     for (const char* text : {"7", "90"}) {  // two runs, each closed by the destructor
-        RoundLog log(dir.logPath(), clock);
-        log.open();
-        log.appendCall(text);
+        Log l(dir.path);
+        l.log.open();
+        l.log.appendCall(text);
     }
     EXPECT_EQ(readFile(dir.logPath()), "vecchio giro\r\n\"17\"7\r\n\"\r\n\"90\r\n\"\r\n");
 }
 
-TEST(RoundLog, FailuresAreFatalAndNameTheFile) {
+TEST(RoundLog, FailuresAreFatalAndSayWhyInItalian) {
     TempDir dir;
-    FixedClock clock;
-    const std::string path = roundlog::pathIn(dir.path + "/assente");
-    RoundLog log(path, clock);
-    try {
-        log.open();
-        ADD_FAILURE() << "no failure for a missing folder";
-    } catch (const forms::FatalError& e) {
-        EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
-    }
+    const std::string missing = openFailure(dir.path + "/assente");
+    EXPECT_NE(missing.find("/assente/logSorvina.txt\n\nMotivo: la cartella o il file non esiste."),
+              std::string::npos)
+        << missing;
     EXPECT_FALSE(std::filesystem::exists(dir.path + "/assente"));
-    EXPECT_THROW(log.appendCall("3"), forms::FatalError);  // not a silent loss
+    EXPECT_NE(openFailure("").find("Impossibile trovare la cartella del programma"),
+              std::string::npos);
+    EXPECT_NE(failure([&] { Log(dir.path).log.appendCall("3"); }), "");  // not a silent loss
+
+    // Never a plain file, and nothing waits for a reader: a pipe, a device.
+    const std::string pipeDir = dir.path + "/pipe";
+    std::filesystem::create_directory(pipeDir);
+    ASSERT_EQ(::mkfifo((pipeDir + "/logSorvina.txt").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/null", dir.logPath());
+    for (const std::string& folder : {pipeDir, dir.path}) {
+        EXPECT_NE(openFailure(folder).find("Motivo: non è un file normale."), std::string::npos);
+    }
+    // A folder name that is not UTF-8 is shown readably.
+    const std::string city = dir.path + "/citt\xE0";
+    std::filesystem::create_directories(city + "/logSorvina.txt");
+    EXPECT_NE(openFailure(city).find("/citt" + kFffd + "/logSorvina.txt\n\nMotivo: al suo posto"),
+              std::string::npos)
+        << openFailure(city);
+}
+
+TEST(RoundLog, OddAndLongFolderNamesWork) {
+    TempDir dir;
+    const std::string city = dir.path + "/citt\xE0";
+    std::filesystem::create_directory(city);
+    Log(city).log.open();
+    EXPECT_TRUE(std::filesystem::is_regular_file(city + "/logSorvina.txt"));
+
+    // Twenty-five folders of 200 letters: longer than any path the system
+    // takes in one call, so built, read and removed one step at a time.
+    const std::string name(200, 'd');
+    const int home = ::open(".", O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(::chdir(dir.path.c_str()), 0);
+    std::string deep = dir.path;
+    for (int i = 0; i < 25; ++i) {
+        ASSERT_EQ(::mkdir(name.c_str(), 0700) | ::chdir(name.c_str()), 0);
+        deep += "/" + name;
+    }
+    ASSERT_GT(deep.size(), static_cast<std::size_t>(PATH_MAX));
+    {
+        Log l(deep);
+        l.log.open();
+        l.log.appendCall("5");
+        l.log.close();
+    }
+    EXPECT_EQ(readFile("logSorvina.txt"), fakes::record("5"));
+    ::unlink("logSorvina.txt");
+    for (int i = 0; i < 25; ++i) {
+        ASSERT_EQ(::chdir("..") | ::rmdir(name.c_str()), 0);
+    }
+    ASSERT_EQ(::fchdir(home) | ::close(home), 0);
+}
+
+// Files may not grow past `bytes` while this lives. The signal the limit
+// raises goes to `handler`; either way the write fails with EFBIG.
+struct SizeLimit {
+    SizeLimit(rlim_t bytes, void (*handler)(int)) {
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        struct sigaction action {};
+        action.sa_handler = handler;
+        ::sigaction(SIGXFSZ, &action, &savedAction);
+        const rlimit small{bytes, saved.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~SizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ::sigaction(SIGXFSZ, &savedAction, nullptr);
+    }
+    rlimit saved{};
+    struct sigaction savedAction {};
+};
+
+// Another program appending: it writes once the log has grown past
+// `otherAfter`, that is once the first part of our torn record is in.
+int otherFd = -1;
+off_t otherAfter = 0;
+void otherAppends(int /*signal*/) {
+    struct stat st {};
+    if (otherFd >= 0 && ::fstat(otherFd, &st) == 0 && st.st_size > otherAfter) {
+        const rlimit any{RLIM_INFINITY, RLIM_INFINITY};
+        ::setrlimit(RLIMIT_FSIZE, &any);
+        EXPECT_EQ(::write(otherFd, "altro\r\n", 7), 7);
+        otherFd = -1;
+    }
+}
+
+TEST(RoundLog, ATornRecordNeverStaysNorCutsAnotherWriter) {
+    TempDir dir;
+    const std::size_t header = fakes::kMorningHeader.size();
+    Log l(dir.path);
+    l.log.open();
+    l.log.appendHeader();
+    {
+        // Room for 3 of the record's 8 bytes: the first write goes in part.
+        const SizeLimit limit(header + 3, SIG_IGN);
+        const std::string message = failure([&] { l.log.appendCall("42"); });
+        EXPECT_NE(message.find("Impossibile scrivere"), std::string::npos) << message;
+        EXPECT_NE(message.find("Motivo: il file ha raggiunto"), std::string::npos) << message;
+    }
+    EXPECT_EQ(readFile(dir.logPath()), fakes::kMorningHeader);
+    // Now another program appends right after our first 3 bytes: they can
+    // no longer be taken back without cutting its line, so both stay.
+    const int other = ::open(dir.logPath().c_str(), O_WRONLY | O_APPEND);
+    otherFd = other;
+    otherAfter = static_cast<off_t>(header);
+    {
+        const SizeLimit limit(header + 3, otherAppends);
+        EXPECT_NE(failure([&] { l.log.appendCall("42"); }), "");
+    }
+    ::close(other);
+    EXPECT_EQ(readFile(dir.logPath()), fakes::kMorningHeader + "\"42altro\r\n");
+}
+
+TEST(RoundLog, EveryReasonIsItalianAndItsOwn) {
+    std::set<std::string> seen;
+    for (int e = 0; e <= static_cast<int>(FileError::Other); ++e) {
+        const auto error = static_cast<FileError>(e);
+        const std::string text = roundlog::italianReason({error, 5, "Input/output error"});
+        EXPECT_TRUE(seen.insert(text).second) << text;
+        if (error != FileError::Other) {  // no English, no bare number
+            EXPECT_EQ(text.find_first_of("(0123456789"), std::string::npos) << text;
+        }
+    }
+    EXPECT_EQ(roundlog::italianReason({FileError::Other, 5, "Input/output error"}),
+              "errore di sistema 5 (Input/output error)");
+    EXPECT_EQ(roundlog::italianReason({FileError::Other, 1234, ""}), "errore di sistema 1234");
+    EXPECT_EQ(roundlog::italianReason({FileError::Busy, 16, "Busy"}),
+              "il file è in uso da un altro programma");
 }
 
 }  // namespace

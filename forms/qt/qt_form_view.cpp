@@ -276,7 +276,8 @@ void QtFormView::apply(Control& control, Property property) {
 void QtFormView::focusChanged(Control* control) {
     QWidget* w = control != nullptr ? widgetFor(*control) : this;
     if (w != nullptr) {
-        w->setFocus(Qt::OtherFocusReason);
+        // As if by Tab, so that the style draws the focus mark.
+        w->setFocus(Qt::TabFocusReason);
     }
 }
 

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The log's place made unusable, four ways: a folder in the way, the file
-# unwritable, the folder unwritable, and writes that fail (the log a link
-# to /dev/full). Each time: an error box titled like the board, in Italian
-# (read back from the screen by OCR), the board's status 1 once Return is
-# pressed, and nothing written or left anywhere in the folder.
+# unwritable, the folder unwritable, and a device in the file's place (the
+# log a link to /dev/full, refused as not a plain file). Each time: an
+# error box titled like the board, in Italian (read back from the screen
+# by OCR), the board's status 1 once Return is pressed, and nothing written
+# or left anywhere in the folder.
 # As root, permission bits stop nothing: the file or folder is then made
 # immutable (chattr +i) or mounted read-only in a private mount namespace;
 # a sub-case that no method can set up here is skipped, saying why.
@@ -122,17 +123,12 @@ deny_and_expect file-unwritable "$dir" "$dir/logSorvina.txt" 444
 dir=$(board_folder folder-unwritable)
 deny_and_expect folder-unwritable "$dir" "$dir" 555
 
-# 4. The log opens but every write fails: the first one, the new round's
-# header, must end the board with the write error.
-dir=$(board_folder write-fails)
+# 4. The log a link to a device whose every write fails: refused when the
+# board opens it, as not a plain file, before anything is written.
+dir=$(board_folder not-a-file)
 ln -s /dev/full "$dir/logSorvina.txt"
 before=$(contents "$dir")
 launch "$dir"
-"$XPROBE" wait-window --name "$title" --timeout-ms 15000 >/dev/null || fail "write-fails: no board"
-sleep 0.3
-"$XPROBE" click 766 598 --in "$title" # Nuova
-"$XPROBE" key Return --to "Nuovo giro di sorvina" --timeout-ms 15000 ||
-    fail "write-fails: no new round question"
-expect_error write-fails "$dir" "Impossibile scrivere il registro delle estrazioni" "$before"
+expect_error not-a-file "$dir" "Impossibile aprire il registro delle estrazioni" "$before"
 
 echo "PASS: $passed cases, $skipped skipped"

@@ -535,15 +535,6 @@ def existing_log(desktop, program, folder):
         logged = board.logged
 
 
-def log_write_fails(desktop, program, folder):
-    """A failed write (the log leads to a full device): the error box, status 1."""
-    os.symlink("/dev/full", os.path.join(folder, LOG_NAME))
-    board = Board(desktop, program, folder)
-    board.open_question()
-    desktop.key("Return")
-    check_error_box(desktop, board.proc)
-
-
 def log_cannot_open(desktop, program, folder):
     """A folder where the log goes: the error box, no board, status 1, nothing created."""
     os.mkdir(os.path.join(folder, LOG_NAME))
@@ -555,8 +546,7 @@ def log_cannot_open(desktop, program, folder):
 
 
 SCENARIOS = {f.__name__: f for f in (start_and_new_round, calls_and_strip, keyboard,
-                                     last_number_and_rounds, existing_log, log_cannot_open,
-                                     log_write_fails)}
+                                     last_number_and_rounds, existing_log, log_cannot_open)}
 
 
 if __name__ == "__main__":

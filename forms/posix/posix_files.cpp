@@ -1,0 +1,283 @@
+#include "forms/posix/posix_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+namespace forms {
+
+namespace {
+
+[[noreturn]] void throwErrno(int error) {
+    throw FileException(posixFailure(error));
+}
+
+// Opens a path longer than the system takes in one call, one folder at a
+// time from the root (or the working folder for a relative path). Returns
+// -1 with errno set on failure, like open(2).
+int openInSteps(const std::string& path, int flags) {
+#ifdef O_PATH
+    constexpr int kFolderFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;  // needs search right only
+#else
+    constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+#endif
+    int dir = AT_FDCWD;
+    std::size_t start = 0;
+    if (!path.empty() && path.front() == '/') {
+        dir = ::open("/", kFolderFlags);
+        if (dir < 0) {
+            return -1;
+        }
+    }
+    const auto release = [&dir] {
+        if (dir != AT_FDCWD) {
+            const int saved = errno;
+            ::close(dir);
+            errno = saved;
+        }
+    };
+    for (;;) {
+        const std::size_t slash = path.find('/', start);
+        if (slash == std::string::npos) {
+            break;
+        }
+        if (slash > start) {  // empty names between repeated slashes are skipped
+            const int next = ::openat(dir, path.substr(start, slash - start).c_str(), kFolderFlags);
+            if (next < 0) {
+                release();
+                return -1;
+            }
+            release();
+            dir = next;
+        }
+        start = slash + 1;
+    }
+    const std::string name = start < path.size() ? path.substr(start) : std::string(".");
+    const int fd = ::openat(dir, name.c_str(), flags, 0666);
+    release();
+    return fd;
+}
+
+class PosixAppendFile : public AppendFile {
+  public:
+    explicit PosixAppendFile(int fd) : fd_(fd) {}
+    PosixAppendFile(const PosixAppendFile&) = delete;
+    PosixAppendFile& operator=(const PosixAppendFile&) = delete;
+    ~PosixAppendFile() override {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+
+    void append(std::string_view record) override;
+    void close() override;
+
+  private:
+    void reserve(std::size_t length);
+    bool takeBack(off_t start, std::size_t length);
+
+    int fd_;
+};
+
+// Asks the file system for the record's room beyond the end before writing
+// anything, so that a full disk usually shows here, with nothing written.
+// Where reserving is not supported, or fails for a reason the write itself
+// will meet, the write goes ahead and reports it.
+void PosixAppendFile::reserve(std::size_t length) {
+#ifdef FALLOC_FL_KEEP_SIZE
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) {
+        throwErrno(errno);
+    }
+    while (::fallocate(fd_, FALLOC_FL_KEEP_SIZE, st.st_size, static_cast<off_t>(length)) != 0) {
+        if (errno == ENOSPC || errno == EDQUOT) {
+            throwErrno(errno);
+        }
+        if (errno != EINTR) {
+            return;
+        }
+    }
+#else
+    (void)length;
+#endif
+}
+
+// Removes a torn record: our `length` bytes from `start`, but only while
+// they are still the last bytes of the file, so that nothing another
+// program appended after them is ever cut.
+bool PosixAppendFile::takeBack(off_t start, std::size_t length) {
+    struct stat st {};
+    return ::fstat(fd_, &st) == 0 && st.st_size == start + static_cast<off_t>(length) &&
+           ::ftruncate(fd_, start) == 0;
+}
+
+void PosixAppendFile::append(std::string_view record) {
+    if (fd_ < 0) {
+        throwErrno(EBADF);
+    }
+    reserve(record.size());
+    // Where our bytes start, and whether they still run on without another
+    // writer's bytes between them; only then can a torn record be removed.
+    off_t start = -1;
+    bool together = true;
+    std::size_t done = 0;
+    while (done < record.size()) {
+        const ssize_t n = ::write(fd_, record.data() + done, record.size() - done);
+        if (n <= 0) {
+            const int error = n == 0 ? EIO : errno;
+            if (error == EINTR) {
+                continue;
+            }
+            if (done > 0 && together) {
+                takeBack(start, done);
+            }
+            throwErrno(error);
+        }
+        const off_t end = ::lseek(fd_, 0, SEEK_CUR);  // O_APPEND: just past our bytes
+        if (done == 0) {
+            start = end - n;
+        }
+        together =
+            together && end >= 0 && start >= 0 && end - n == start + static_cast<off_t>(done);
+        done += static_cast<std::size_t>(n);
+    }
+    int synced = 0;
+    while ((synced = ::fsync(fd_)) != 0 && errno == EINTR) {
+    }
+    // EINVAL: this file system cannot sync; the record is written all the same.
+    if (synced != 0 && errno != EINVAL) {
+        const int error = errno;
+        if (together) {
+            takeBack(start, done);
+        }
+        throwErrno(error);
+    }
+}
+
+void PosixAppendFile::close() {
+    if (fd_ < 0) {
+        return;
+    }
+    const int fd = fd_;
+    fd_ = -1;
+    // After EINTR the descriptor is gone on Linux and nothing is lost: the
+    // records were synced as they were written.
+    if (::close(fd) != 0 && errno != EINTR) {
+        throwErrno(errno);
+    }
+}
+
+}  // namespace
+
+FileFailure posixFailure(int error) {
+    FileError reason = FileError::Other;
+    switch (error) {
+        case EACCES:
+        case EPERM:
+            reason = FileError::AccessDenied;
+            break;
+        case ENOENT:
+            reason = FileError::NotFound;
+            break;
+        case ENOTDIR:
+            reason = FileError::NotADirectory;
+            break;
+        case EISDIR:
+            reason = FileError::IsADirectory;
+            break;
+        case ENXIO:  // a pipe with no reader, a socket
+        case ENODEV:
+            reason = FileError::NotRegular;
+            break;
+        case EROFS:
+            reason = FileError::ReadOnly;
+            break;
+        case ENOSPC:
+            reason = FileError::DiskFull;
+            break;
+        case EDQUOT:
+            reason = FileError::QuotaExceeded;
+            break;
+        case EIO:
+            reason = FileError::IoError;
+            break;
+        case ENAMETOOLONG:
+            reason = FileError::NameTooLong;
+            break;
+        case EMFILE:
+        case ENFILE:
+            reason = FileError::TooManyOpen;
+            break;
+        case ELOOP:
+            reason = FileError::SymlinkLoop;
+            break;
+        case EFBIG:
+        case EOVERFLOW:
+            reason = FileError::TooLarge;
+            break;
+        case ETXTBSY:
+        case EBUSY:
+        case EAGAIN:  // a lease held by another program
+            reason = FileError::Busy;
+            break;
+        default:
+            break;
+    }
+    return FileFailure{reason, error, std::strerror(error)};
+}
+
+std::unique_ptr<AppendFile> PosixFileSystem::openForAppend(const NativePath& path) {
+    // O_NONBLOCK: a pipe without a reader fails at once instead of waiting.
+    constexpr int kFlags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK;
+    int fd = ::open(path.c_str(), kFlags, 0666);
+    if (fd < 0 && errno == ENAMETOOLONG) {
+        fd = openInSteps(path.native(), kFlags);
+    }
+    if (fd < 0) {
+        throwErrno(errno);
+    }
+    auto file = std::make_unique<PosixAppendFile>(fd);  // closes fd on every way out
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        throwErrno(errno);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        throw FileException(FileFailure{FileError::NotRegular, 0, {}});
+    }
+    // A plain file: writes wait as they normally do.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        throwErrno(errno);
+    }
+    return file;
+}
+
+NativePath PosixAppFolder::path() {
+    // The link's length is not known in advance and has no fixed limit.
+    std::string target(256, '\0');
+    for (;;) {
+        const ssize_t n = ::readlink("/proc/self/exe", target.data(), target.size());
+        if (n < 0) {
+            FileFailure failure = posixFailure(errno);
+            failure.reason = FileError::NoFolder;
+            throw FileException(failure);
+        }
+        if (static_cast<std::size_t>(n) < target.size()) {
+            target.resize(static_cast<std::size_t>(n));
+            break;
+        }
+        target.resize(target.size() * 2);
+    }
+    const std::size_t slash = target.rfind('/');
+    if (slash == std::string::npos) {
+        throw FileException(FileFailure{FileError::NoFolder, 0, {}});
+    }
+    target.resize(slash == 0 ? 1 : slash);  // "/tabellone" lies in "/"
+    return {std::move(target)};
+}
+
+}  // namespace forms

@@ -1,0 +1,28 @@
+// The file seam on POSIX systems (Linux first): paths are bytes, handed to
+// the system exactly as they came.
+#pragma once
+
+#include <memory>
+
+#include "forms/files.h"
+
+namespace forms {
+
+// Plain files opened with open(2) for appending, each record reserved,
+// written and fsync'ed before append returns.
+class PosixFileSystem : public FileSystem {
+  public:
+    std::unique_ptr<AppendFile> openForAppend(const NativePath& path) override;
+};
+
+// The folder of /proc/self/exe: the executable as the kernel ran it, with
+// symbolic links resolved.
+class PosixAppFolder : public AppFolder {
+  public:
+    NativePath path() override;
+};
+
+// The portable reason for an errno value, with the system's text.
+FileFailure posixFailure(int error);
+
+}  // namespace forms
