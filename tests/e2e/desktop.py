@@ -72,7 +72,7 @@ def double_click_args(x, y):  # for xdotool, 40 ms between the clicks
 class Desktop:
     def __init__(self):
         self.home = tempfile.mkdtemp(prefix="tabellone-e2e-")
-        self.procs = []
+        self.procs, self.wine = [], None
         try:
             self._start()
         except BaseException:
@@ -110,10 +110,22 @@ class Desktop:
     def _out(self, *args):
         return subprocess.run(args, capture_output=True, text=True, env=self.env).stdout
 
+    def use_wine(self, prefix):
+        """Runs programs as Windows executables under Wine, each desktop in a
+        fresh copy of the ready-made prefix (a first start takes long)."""
+        self.wine = os.path.join(self.home, "wineprefix")
+        shutil.copytree(prefix, self.wine, symlinks=True)
+        self.env.update(WINEPREFIX=self.wine, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+
+    def program_name(self):  # what the executable is called in its folder
+        return "tabellone.exe" if self.wine else "tabellone"
+
     def run_program(self, program, cwd):  # what it prints goes to the test's output
-        return self._spawn([program], out=None, cwd=cwd)
+        return self._spawn(["wine", program] if self.wine else [program], out=None, cwd=cwd)
 
     def close(self):
+        if self.wine:  # Wine's server outlives the program; end it first
+            subprocess.run(["wineserver", "-k"], env=self.env, check=False)
         for proc in self.procs:
             if proc.poll() is None:
                 os.killpg(proc.pid, signal.SIGTERM)
