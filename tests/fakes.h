@@ -99,7 +99,9 @@ struct TempDir {
         std::filesystem::remove_all(path, ignored);
     }
     // Joined with the platform's separator, as the log's own path is.
-    std::string logPath() const { return (std::filesystem::path(path) / "logSorvina.txt").string(); }
+    std::string logPath() const {
+        return (std::filesystem::path(path) / "logSorvina.txt").string();
+    }
 };
 
 inline std::string readFile(const std::string& path) {

@@ -11,8 +11,7 @@ namespace {
 // all its bytes, then FlushFileBuffers.
 class Win32AppendFile : public AppendFile {
   public:
-    Win32AppendFile(HANDLE handle, NativePath path)
-        : handle_(handle), path_(std::move(path)) {}
+    Win32AppendFile(HANDLE handle, NativePath path) : handle_(handle), path_(std::move(path)) {}
     Win32AppendFile(const Win32AppendFile&) = delete;
     Win32AppendFile& operator=(const Win32AppendFile&) = delete;
     ~Win32AppendFile() override {
@@ -135,8 +134,8 @@ std::string systemText(DWORD error) {
         nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::wstring s(text != nullptr ? text : L"", n);
     LocalFree(text);
-    while (!s.empty() && (s.back() == L'\r' || s.back() == L'\n' || s.back() == L' ' ||
-                          s.back() == L'.')) {
+    while (!s.empty() &&
+           (s.back() == L'\r' || s.back() == L'\n' || s.back() == L' ' || s.back() == L'.')) {
         s.pop_back();
     }
     return narrow(s);
@@ -205,11 +204,11 @@ std::wstring folderOf(std::wstring_view modulePath) {
 NativePath Win32AppFolder::path() {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD n =
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0) {
             const DWORD error = GetLastError();
-            throw FileException(
-                {FileError::NoFolder, static_cast<int>(error), systemText(error)});
+            throw FileException({FileError::NoFolder, static_cast<int>(error), systemText(error)});
         }
         if (n < buffer.size()) {
             std::wstring folder = folderOf(std::wstring_view(buffer.data(), n));

@@ -277,8 +277,8 @@ void Win32FormView::create(Control& control, HWND parent) {
             cls = kPictureClass;
             break;
     }
-    const HWND h = CreateWindowExW(exStyle, cls, nullptr, style, 0, 0, 0, 0, parent, nullptr,
-                                   instance_, this);
+    const HWND h =
+        CreateWindowExW(exStyle, cls, nullptr, style, 0, 0, 0, 0, parent, nullptr, instance_, this);
     windows_[&control] = h;
     controls_[h] = &control;
     SetWindowSubclass(h, childProc, 0, reinterpret_cast<DWORD_PTR>(this));
@@ -561,11 +561,29 @@ LRESULT CALLBACK Win32FormView::childProc(HWND hwnd, UINT msg, WPARAM wParam, LP
     switch (msg) {
         case WM_NCHITTEST:
             return HTTRANSPARENT;
-        case WM_SETFOCUS: {
-            // A read-only cell shows no caret and selects nothing.
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS: {
+            // A read-only text box selects nothing and has no caret; the
+            // focus shows as a dotted rectangle inside it, steadily.
             const LRESULT r = DefSubclassProc(hwnd, msg, wParam, lParam);
-            SendMessageW(hwnd, EM_SETSEL, 0, 0);
-            HideCaret(hwnd);
+            if (msg == WM_SETFOCUS) {
+                SendMessageW(hwnd, EM_SETSEL, 0, 0);
+                DestroyCaret();
+            }
+            InvalidateRect(hwnd, nullptr, TRUE);
+            return r;
+        }
+        case WM_PAINT: {
+            const LRESULT r = DefSubclassProc(hwnd, msg, wParam, lParam);
+            if (GetFocus() == hwnd &&
+                reinterpret_cast<Win32FormView*>(data)->controls_.at(hwnd)->kind() ==
+                    Kind::TextBox) {
+                RECT client;
+                GetClientRect(hwnd, &client);
+                const HDC dc = GetDC(hwnd);
+                DrawFocusRect(dc, &client);
+                ReleaseDC(hwnd, dc);
+            }
             return r;
         }
         case WM_NCCALCSIZE: {
@@ -589,8 +607,7 @@ LRESULT CALLBACK Win32FormView::childProc(HWND hwnd, UINT msg, WPARAM wParam, LP
                 GetClientRect(hwnd, &client);
                 MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&client), 2);
                 OffsetRect(&client, -window.left, -window.top);
-                const HBRUSH back =
-                    view->brushFor(colourOf(view->controls_.at(hwnd)->backColor()));
+                const HBRUSH back = view->brushFor(colourOf(view->controls_.at(hwnd)->backColor()));
                 const HDC dc = GetWindowDC(hwnd);
                 const RECT above{client.left, client.top - padding, client.right, client.top};
                 const RECT below{client.left, client.bottom, client.right, client.bottom + padding};
@@ -753,8 +770,8 @@ void Win32FormView::centreText(Control& control) {
     GetTextMetricsW(dc, &tm);
     SelectFont(dc, old);
     ReleaseDC(h, dc);
-    constexpr UINT kFrameOnly = SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE |
-                                SWP_FRAMECHANGED;
+    constexpr UINT kFrameOnly =
+        SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED;
     SetPropW(h, kPaddingProperty, nullptr);
     SetWindowPos(h, nullptr, 0, 0, 0, 0, kFrameOnly);
     RECT r;

@@ -250,7 +250,9 @@ class Board:  # a run of the program copied into `folder`; `logged`: what its lo
 
     def close_big_number(self):
         self.double_click(ESTRATTO)
-        return self.wait(lambda s: not self.big_number_shown(s), "the board back")
+        # Drawn whole: a backend may repaint the cells one by one.
+        return self.wait(lambda s: not self.big_number_shown(s) and None not in self.cell_states(s),
+                         "the board back")
 
     def open_question(self, click=True):
         if click:
@@ -493,7 +495,8 @@ def last_number_and_rounds(desktop, program, folder):
             args += double_click_args(*estratto)
         desktop.xdotool(*args, "mousemove", 1, 1)
     board.expect_log(b"".join(call_record(n) for n in order), "the 89 calls logged in order")
-    shot = board.wait(lambda s: not board.big_number_shown(s), "the board back")
+    shot = board.wait(lambda s: not board.big_number_shown(s) and None not in board.cell_states(s),
+                      "the board back")
     board.expect(shot, "89 calls", called=set(order), estrai=True)
     check(board.cell_state(shot, last - 1) == "free", "63 still free")
 
