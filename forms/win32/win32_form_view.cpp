@@ -564,26 +564,13 @@ LRESULT CALLBACK Win32FormView::childProc(HWND hwnd, UINT msg, WPARAM wParam, LP
         case WM_SETFOCUS:
         case WM_KILLFOCUS: {
             // A read-only text box selects nothing and has no caret; the
-            // focus shows as a dotted rectangle inside it, steadily.
+            // focus shows steadily, as its border in the highlight colour.
             const LRESULT r = DefSubclassProc(hwnd, msg, wParam, lParam);
             if (msg == WM_SETFOCUS) {
                 SendMessageW(hwnd, EM_SETSEL, 0, 0);
                 DestroyCaret();
             }
-            InvalidateRect(hwnd, nullptr, TRUE);
-            return r;
-        }
-        case WM_PAINT: {
-            const LRESULT r = DefSubclassProc(hwnd, msg, wParam, lParam);
-            if (GetFocus() == hwnd &&
-                reinterpret_cast<Win32FormView*>(data)->controls_.at(hwnd)->kind() ==
-                    Kind::TextBox) {
-                RECT client;
-                GetClientRect(hwnd, &client);
-                const HDC dc = GetDC(hwnd);
-                DrawFocusRect(dc, &client);
-                ReleaseDC(hwnd, dc);
-            }
+            RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
             return r;
         }
         case WM_NCCALCSIZE: {
@@ -599,6 +586,18 @@ LRESULT CALLBACK Win32FormView::childProc(HWND hwnd, UINT msg, WPARAM wParam, LP
         }
         case WM_NCPAINT: {
             const LRESULT r = DefSubclassProc(hwnd, msg, wParam, lParam);
+            if (GetFocus() == hwnd && (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0) {
+                RECT outer;
+                GetWindowRect(hwnd, &outer);
+                OffsetRect(&outer, -outer.left, -outer.top);
+                const HDC dc = GetWindowDC(hwnd);
+                const int edge = GetSystemMetrics(SM_CXEDGE);
+                for (int k = 0; k < edge; ++k) {
+                    FrameRect(dc, &outer, GetSysColorBrush(COLOR_HIGHLIGHT));
+                    InflateRect(&outer, -1, -1);
+                }
+                ReleaseDC(hwnd, dc);
+            }
             if (const int padding = paddingOf(hwnd); padding > 0) {
                 auto* view = reinterpret_cast<Win32FormView*>(data);
                 RECT window;
