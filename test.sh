@@ -21,6 +21,10 @@ ctest --preset default -j "$(nproc)"
 # Formatting and static analysis of the program's sources.
 bash tools/lint.sh build
 
+# A packager's plain build: Release, no preset, no extra warnings, no tests.
+cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+cmake --build build-release -j "$(nproc)"
+
 # The unit and widget tests again, built with AddressSanitizer and
 # UndefinedBehaviorSanitizer (a second, Debug build in build-sanitize). The
 # end-to-end tests and the drills ran above, on the real program; memcheck

@@ -83,5 +83,7 @@ std::string standInFamily(const std::string& family);
 inline constexpr const char* kYesText = "Sì";
 inline constexpr const char* kNoText = "No";
 inline constexpr const char* kOkText = "OK";
+// The title of the box that reports a failure: the board window's caption.
+inline constexpr const char* kErrorTitle = "TABELLONE DELLA SORVINA";
 
 }  // namespace forms

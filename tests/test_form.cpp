@@ -244,18 +244,6 @@ void forEachPoint(const forms::Form& form, const Control& c, int step, F f) {
     }
 }
 
-// "name(index) left,top widthxheight" of each control in a stack, top first.
-Strings placed(const std::vector<Control*>& stack) {
-    Strings all;
-    auto n = [](int v) { return std::to_string(v); };
-    for (const Control* c : stack) {
-        const Rect& r = c->rect();
-        all.push_back(c->name() + "(" + n(c->index()) + ") " + n(r.left) + "," + n(r.top) + " " +
-                      n(r.width) + "x" + n(r.height));
-    }
-    return all;
-}
-
 TEST(Layout, CellsSitInBlocksOfThreeRowsByFiveColumns) {
     // Among them num(0) 210,480; num(4) 3810,480; num(5) 5700,480; num(29) 9300,2280;
     // num(30) 210,3360; num(60) 210,6240; num(89) 9300,8040.
@@ -295,31 +283,6 @@ TEST(Layout, TabWalksTheCellsInItsOwnOrder) {
     EXPECT_EQ(form->control("last", 0).tabIndex, 4);
     EXPECT_EQ(form->control("last", 1).tabIndex, 5);
     EXPECT_EQ(form->control("last", 2).tabIndex, 7);
-}
-
-TEST(Layout, StacksAndTheLookOfTheStripAndTheBigNumber) {
-    auto form = window::makeTabellone();
-    EXPECT_EQ(std::tuple(form->caption(), form->clientWidth(), form->clientHeight()),
-              std::tuple("TABELLONE DELLA SORVINA", 12975, 10170));
-    EXPECT_EQ(placed(form->children()),
-              (Strings{"Picture2(6) 10260,90 2745x2505", "numeri(-1) 0,750 10695x9405",
-                       "estrai(-1) 10830,3270 1335x585", "Frame1(-1) 10830,3930 1335x4245",
-                       "nuova(-1) 10830,8340 1335x1275", "Picture2(4) 0,870 2385x2535",
-                       "estratto(-1) 2460,1830 6945x6465", "Label1(-1) 0,-30 8415x1125"}));
-    EXPECT_EQ(placed(form->control("Frame1").children()),
-              (Strings{"last(2) 300,3120 800x800", "last(1) 300,2160 800x800",
-                       "last(0) 300,1200 800x800", "Label2(-1) 120,240 1155x885"}));
-    for (int k = 0; k < window::kSlots; ++k) {
-        const Control& s = form->control("last", k);
-        EXPECT_EQ(
-            std::tuple(s.text(), s.backColor(), s.foreColor(), s.font().size, s.toolTipText()),
-            std::tuple("", forms::rgb(0, 0, 128), forms::rgb(255, 255, 0), 240000,
-                       "Doppi click per annullare il numero"));
-    }
-    const Control& estratto = form->control("estratto");
-    const forms::Font& big = estratto.font();
-    EXPECT_EQ(std::tuple(estratto.toolTipText(), big.size, big.bold, big.italic),
-              std::tuple("Doppio Click per chiudere!", 2302500, true, true));
 }
 
 // While the board is shown it wholly covers the big number, and each cell

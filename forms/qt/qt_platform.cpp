@@ -27,7 +27,7 @@ forms::Question::Answer QtQuestion::ask(const std::string& prompt, const std::st
 }
 
 void QtFatalReport::report(const std::string& message) {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("TABELLONE DELLA SORVINA"),
+    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(forms::kErrorTitle),
                     QString::fromStdString(message), QMessageBox::Ok);
     box.button(QMessageBox::Ok)->setText(QString::fromUtf8(forms::kOkText));
     box.exec();

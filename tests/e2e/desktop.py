@@ -120,8 +120,10 @@ class Desktop:
     def program_name(self):  # what the executable is called in its folder
         return "tabellone.exe" if self.wine else "tabellone"
 
-    def run_program(self, program, cwd):  # what it prints goes to the test's output
-        return self._spawn(["wine", program] if self.wine else [program], out=None, cwd=cwd)
+    def run_program(self, program, cwd, wrapper=()):  # its output goes to the test's
+        if self.wine:
+            wrapper = ("wine", *wrapper)
+        return self._spawn([*wrapper, program], out=None, cwd=cwd)
 
     def close(self):
         if self.wine:  # Wine's server outlives the program; end it first
