@@ -1,12 +1,20 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the board and every test, and runs them
-# all. Needs no display: the widget tests draw offscreen, and the tests that
+# all, on Linux and, under Wine, for Windows. Needs no display: the widget tests draw offscreen, and the tests that
 # drive the real program start virtual displays of their own.
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/setup.sh
 
-need_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+need_i386
+need_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${WINE_PACKAGES[@]}"
+
+# The Windows executable and the core's tests as .exe files, run under Wine
+# (build-win32/, with a throwaway Wine prefix inside it). Built first, so
+# that the end-to-end tests below also play build-win32/tabellone.exe.
+build_project win32
+ctest --preset win32
+
 build_project default
 ctest --preset default -j "$(nproc)"
 

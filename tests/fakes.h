@@ -24,9 +24,19 @@
 #include "board/tabellone.h"
 #include "forms/files.h"
 #include "forms/null/null_view.h"
+#ifdef _WIN32
+#include "forms/win32/win32_files.h"
+#else
 #include "forms/posix/posix_files.h"
+#endif
 
 namespace fakes {
+
+#ifdef _WIN32
+using NativeFileSystem = forms::Win32FileSystem;
+#else
+using NativeFileSystem = forms::PosixFileSystem;
+#endif
 
 using Answer = forms::Question::Answer;
 using Strings = std::vector<std::string>;
@@ -67,16 +77,31 @@ struct FakeRandom : forms::Random {
 
 // A fresh folder, in memory where possible (the log syncs every record).
 struct TempDir {
+#ifdef _WIN32
+    std::string path;
+    TempDir() {
+        std::random_device seed;
+        do {
+            path = (std::filesystem::temp_directory_path() /
+                    ("tabellone-test-" + std::to_string(seed())))
+                       .string();
+        } while (!std::filesystem::create_directory(path));
+    }
+#else
     std::string path = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
     TempDir() {
         path += "/tabellone-test-XXXXXX";
         if (::mkdtemp(path.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     }
+#endif
     ~TempDir() {
         std::error_code ignored;
         std::filesystem::remove_all(path, ignored);
     }
-    std::string logPath() const { return path + "/logSorvina.txt"; }
+    // Joined with the platform's separator, as the log's own path is.
+    std::string logPath() const {
+        return (std::filesystem::path(path) / "logSorvina.txt").string();
+    }
 };
 
 inline std::string readFile(const std::string& path) {
@@ -130,7 +155,7 @@ struct FillableFiles : forms::FileSystem {
         return std::make_unique<File>(real.openForAppend(path), diskFull);
     }
     bool diskFull = false;
-    forms::PosixFileSystem real;
+    NativeFileSystem real;
 };
 
 // The look of a free cell (teal, 21.75 pt unless given) and of a called one.

@@ -30,6 +30,22 @@ TEST_PACKAGES=(libgtest-dev xvfb xauth xdotool imagemagick openbox x11-utils
     libx11-dev libxtst-dev valgrind tesseract-ocr tesseract-ocr-ita clang-format clang-tidy
     dbus at-spi2-core python3-pyatspi)
 
+# What the Windows build and its tests under Wine need: the MinGW-w64 cross
+# compiler, GoogleTest's sources, Wine (32-bit, so the i386 architecture
+# first), and the tools that make the icon and cut the fonts.
+WINE_PACKAGES=(g++-mingw-w64-i686 googletest wine wine32:i386 fonttools imagemagick
+    xvfb xauth xdotool openbox x11-utils)
+
+# Wine's 32-bit half comes from the i386 architecture; call before
+# need_packages "${WINE_PACKAGES[@]}".
+need_i386() {
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        local sudo=""
+        [ "$(id -u)" -ne 0 ] && sudo="sudo"
+        $sudo dpkg --add-architecture i386
+    fi
+}
+
 build_project() {
     local preset="$1"
     shift

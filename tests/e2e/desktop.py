@@ -74,7 +74,7 @@ class Desktop:
         """A screen of `size` pixels; `env`: more environment for the programs."""
         self.size, self.extra_env = size, env or {}
         self.home = tempfile.mkdtemp(prefix="tabellone-e2e-")
-        self.procs = []
+        self.procs, self.wine = [], None
         try:
             self._start()
         except BaseException:
@@ -112,10 +112,24 @@ class Desktop:
     def _out(self, *args):
         return subprocess.run(args, capture_output=True, text=True, env=self.env).stdout
 
+    def use_wine(self, prefix):
+        """Runs programs as Windows executables under Wine, each desktop in a
+        fresh copy of the ready-made prefix (a first start takes long)."""
+        self.wine = os.path.join(self.home, "wineprefix")
+        shutil.copytree(prefix, self.wine, symlinks=True)
+        self.env.update(WINEPREFIX=self.wine, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+
+    def program_name(self):  # what the executable is called in its folder
+        return "tabellone.exe" if self.wine else "tabellone"
+
     def run_program(self, program, cwd, wrapper=()):  # its output goes to the test's
+        if self.wine:
+            wrapper = ("wine", *wrapper)
         return self._spawn([*wrapper, program], out=None, cwd=cwd)
 
     def close(self):
+        if self.wine:  # Wine's server outlives the program; end it first
+            subprocess.run(["wineserver", "-k"], env=self.env, check=False)
         for proc in self.procs:
             if proc.poll() is None:
                 os.killpg(proc.pid, signal.SIGTERM)

@@ -113,7 +113,7 @@ class Board:  # a run of the program copied into `folder`; `logged`: what its lo
     def __init__(self, desktop, program, folder, logged=b""):
         self.desktop, self.logged = desktop, logged
         self.log_path = os.path.join(folder, LOG_NAME)
-        exe = shutil.copy2(program, os.path.join(folder, "tabellone"))
+        exe = shutil.copy2(program, os.path.join(folder, desktop.program_name()))
         self.elsewhere = tempfile.mkdtemp(prefix="cwd-", dir=desktop.home)
         self.proc = desktop.run_program(exe, cwd=self.elsewhere)
         self.window = wait_until(lambda: board_windows(desktop), "the board window")[0]
@@ -250,7 +250,9 @@ class Board:  # a run of the program copied into `folder`; `logged`: what its lo
 
     def close_big_number(self):
         self.double_click(ESTRATTO)
-        return self.wait(lambda s: not self.big_number_shown(s), "the board back")
+        # Drawn whole: a backend may repaint the cells one by one.
+        return self.wait(lambda s: not self.big_number_shown(s) and None not in self.cell_states(s),
+                         "the board back")
 
     def open_question(self, click=True):
         if click:
@@ -356,7 +358,8 @@ def start_and_new_round(desktop, program, folder):
     board.new_round(ask=False)
     board.expect(desktop.shot(), "in a round", estrai=True, strip=EMPTY)
     board.close()
-    check(sorted(os.listdir(folder)) == [LOG_NAME, "tabellone"], "only the log was created")
+    check(sorted(os.listdir(folder)) == [LOG_NAME, desktop.program_name()],
+          "only the log was created")
 
 
 def calls_and_strip(desktop, program, folder):
@@ -492,7 +495,8 @@ def last_number_and_rounds(desktop, program, folder):
             args += double_click_args(*estratto)
         desktop.xdotool(*args, "mousemove", 1, 1)
     board.expect_log(b"".join(call_record(n) for n in order), "the 89 calls logged in order")
-    shot = board.wait(lambda s: not board.big_number_shown(s), "the board back")
+    shot = board.wait(lambda s: not board.big_number_shown(s) and None not in board.cell_states(s),
+                      "the board back")
     board.expect(shot, "89 calls", called=set(order), estrai=True)
     check(board.cell_state(shot, last - 1) == "free", "63 still free")
 
@@ -538,26 +542,88 @@ def existing_log(desktop, program, folder):
 def log_cannot_open(desktop, program, folder):
     """A folder where the log goes: the error box, no board, status 1, nothing created."""
     os.mkdir(os.path.join(folder, LOG_NAME))
-    shutil.copy2(program, os.path.join(folder, "tabellone"))
-    proc = desktop.run_program(os.path.join(folder, "tabellone"), cwd=desktop.home)
+    exe = shutil.copy2(program, os.path.join(folder, desktop.program_name()))
+    proc = desktop.run_program(exe, cwd=desktop.home)
     check_error_box(desktop, proc, no_board=True)
-    check(sorted(os.listdir(folder)) == [LOG_NAME, "tabellone"], "nothing created")
+    check(sorted(os.listdir(folder)) == [LOG_NAME, desktop.program_name()], "nothing created")
     check(os.listdir(os.path.join(folder, LOG_NAME)) == [], "nothing created in the folder")
 
 
+def worked_example(desktop, program, folder):
+    """In a folder named "città": a round, 5 and 42 called, closed: 145 bytes."""
+    folder = os.path.join(folder, "città")
+    os.mkdir(folder)
+    board = Board(desktop, program, folder)
+    board.new_round()
+    for number in (5, 42):
+        board.call(number)
+        board.close_big_number()
+    board.close()
+    check(len(board.log()) == 145 and board.log().endswith(call_record(5) + call_record(42)),
+          f"the log is not the worked example: {board.log()!r}")
+
+
+# Where the two backends must show the same colours: the strip's slots, the
+# strip's frame, the window's corner, and the cells' corners or, when it
+# covers them, the big number's red below its digits.
+def colour_points(board, big):
+    points = []
+    for index in () if big else (0, 9, 44, 80, 89):
+        x0, y0, x1, y1 = inset(board.rect(cell_twips(index)), 4)
+        points += [(x, y) for x in (x0, x1 - 1) for y in (y0, y1 - 1)]
+    for k in range(3):
+        x0, y0, x1, y1 = inset(board.rect(slot_twips(k)), 4)
+        points += [(x0, y0), (x1 - 1, y1 - 1)]
+    x0, y0, _, _ = board.rect(FRAME1)
+    points += [(x0 + 6, y0 + 6), (board.window.x + 4, board.window.y + 4)]
+    x0, _, x1, y1 = board.rect(ESTRATTO)
+    return points + [(x, y) for y in (y1 - 4, y1 - 40) for x in range(x0 + 2, x1 - 2, 35) if big]
+
+
+def same_colours(desktop, program, folder, reference=None):
+    """At start and with the big number shown, the colours at the sampled
+    points are those of the reference program (the other backend)."""
+    check(reference, "same_colours needs --reference")
+    seen, wine = [], desktop.wine
+    for which, under_wine in ((program, wine), (reference, None)):
+        desktop.wine = under_wine
+        board = Board(desktop, which, tempfile.mkdtemp(dir=folder))
+        shots = [desktop.shot()]
+        board.new_round()
+        shots.append(board.call(7))
+        seen.append([[shot.row(y, x, x + 1) for x, y in colour_points(board, big)]
+                     for big, shot in enumerate(shots)])
+        board.close()
+    desktop.wine = wine
+    for state, ours, theirs in zip(("at start", "with the big number"), *seen):
+        differ = [k for k, (a, b) in enumerate(zip(ours, theirs)) if not near(a, b, 2)]
+        check(not differ, f"{state}: the colours differ at points {differ}: "
+              f"{[(tuple(ours[k]), tuple(theirs[k])) for k in differ[:5]]}")
+
+
 SCENARIOS = {f.__name__: f for f in (start_and_new_round, calls_and_strip, keyboard,
-                                     last_number_and_rounds, existing_log, log_cannot_open)}
+                                     last_number_and_rounds, existing_log, log_cannot_open,
+                                     worked_example, same_colours)}
+
 
 
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True, help="the built tabellone executable")
+    parser.add_argument("--wine", metavar="PREFIX",
+                        help="the program is a Windows .exe: run it under Wine, in a copy of "
+                             "this ready Wine prefix")
+    parser.add_argument("--reference", help="same_colours: the program of the other backend")
     parser.add_argument("scenario", choices=SCENARIOS)
     args = parser.parse_args()
     desktop = Desktop()
     try:
+        if args.wine:
+            desktop.use_wine(args.wine)
+        extra = ({"reference": os.path.abspath(args.reference)}
+                 if args.reference and args.scenario == "same_colours" else {})
         SCENARIOS[args.scenario](desktop, os.path.abspath(args.program),
-                                 tempfile.mkdtemp(prefix="board-", dir=desktop.home))
+                                 tempfile.mkdtemp(prefix="board-", dir=desktop.home), **extra)
     except BaseException:
         with open(f"e2e-{args.scenario}-failure.ppm", "wb") as f:  # the screen then
             f.write(b"P6 1024 768 255\n" + desktop.shot().raw)

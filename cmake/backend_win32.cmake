@@ -1,0 +1,60 @@
+# The Win32 backend and tabellone.exe, for the win32 preset. Included by
+# the top-level CMakeLists.txt after the core and the font list.
+if(NOT WIN32)
+  message(FATAL_ERROR "The win32 backend builds with cmake/mingw-i686.cmake (preset win32)")
+endif()
+enable_language(RC)
+
+# The backend; the file seam (forms/win32/win32_files.cpp) is in the core.
+add_library(tabellone_win32 STATIC
+  forms/win32/win32_form_view.cpp
+  forms/win32/win32_platform.cpp)
+target_compile_definitions(tabellone_win32 PUBLIC
+  UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+target_link_libraries(tabellone_win32 PUBLIC tabellone_core
+  comctl32 gdiplus uxtheme shlwapi gdi32 user32)
+
+# The icon: the dove of the Nuova button, made at build time.
+find_program(TABELLONE_CONVERT convert REQUIRED)
+set(TABELLONE_ICON ${CMAKE_CURRENT_BINARY_DIR}/colomba.ico)
+add_custom_command(OUTPUT ${TABELLONE_ICON}
+  COMMAND ${TABELLONE_CONVERT} ${CMAKE_CURRENT_SOURCE_DIR}/window/pictures/colomba.gif[0]
+          -background none -gravity center -extent 56x56 -resize 48x48
+          \( -clone 0 -resize 32x32 \) \( -clone 0 -resize 16x16 \) ${TABELLONE_ICON}
+  DEPENDS window/pictures/colomba.gif
+  VERBATIM)
+
+# Pictures by file name (stelle.gif is STELLE_GIF), fonts as FONT_n.
+set(TABELLONE_RC_DATA "")
+foreach(picture IN LISTS TABELLONE_PICTURES)
+  get_filename_component(name ${picture} NAME)
+  string(TOUPPER ${name} name)
+  string(REPLACE "." "_" name ${name})
+  string(APPEND TABELLONE_RC_DATA
+    "${name} RCDATA \"${CMAKE_CURRENT_SOURCE_DIR}/${picture}\"\n")
+endforeach()
+# The stand-in fonts cut down to the Latin-1 characters (and the usual
+# quotes, dashes and the euro sign): the Italian texts need no more, and the
+# whole program stays under 2 MB.
+find_program(TABELLONE_PYFTSUBSET pyftsubset REQUIRED)
+set(n 0)
+set(latin1_fonts)
+foreach(font IN LISTS font_files)
+  math(EXPR n "${n} + 1")
+  get_filename_component(font_name ${font} NAME)
+  set(cut ${CMAKE_CURRENT_BINARY_DIR}/fonts-latin1/${font_name})
+  add_custom_command(OUTPUT ${cut}
+    COMMAND ${TABELLONE_PYFTSUBSET} ${font} --output-file=${cut} --layout-features=*
+            --unicodes=U+0020-007E,U+00A0-00FF,U+2013-2014,U+2018-201E,U+2026,U+20AC
+    DEPENDS ${font}
+    VERBATIM)
+  list(APPEND latin1_fonts ${cut})
+  string(APPEND TABELLONE_RC_DATA "FONT_${n} RCDATA \"${cut}\"\n")
+endforeach()
+configure_file(forms/win32/tabellone.rc.in ${CMAKE_CURRENT_BINARY_DIR}/tabellone.rc @ONLY)
+set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/tabellone.rc PROPERTIES
+  OBJECT_DEPENDS "${TABELLONE_ICON};${latin1_fonts};${CMAKE_CURRENT_SOURCE_DIR}/forms/win32/tabellone.manifest")
+
+add_executable(tabellone WIN32 app/main_win32.cpp ${CMAKE_CURRENT_BINARY_DIR}/tabellone.rc)
+target_link_libraries(tabellone PRIVATE tabellone_win32)
+target_link_options(tabellone PRIVATE -municode -s)

@@ -1,0 +1,225 @@
+#include "forms/win32/win32_files.h"
+
+#include <utility>
+#include <vector>
+
+namespace forms {
+
+namespace {
+
+// The handle of a file open for appending. Each record is one WriteFile of
+// all its bytes, then FlushFileBuffers.
+class Win32AppendFile : public AppendFile {
+  public:
+    Win32AppendFile(HANDLE handle, NativePath path) : handle_(handle), path_(std::move(path)) {}
+    Win32AppendFile(const Win32AppendFile&) = delete;
+    Win32AppendFile& operator=(const Win32AppendFile&) = delete;
+    ~Win32AppendFile() override {
+        if (handle_ != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle_);
+        }
+    }
+
+    void append(std::string_view record) override {
+        if (handle_ == INVALID_HANDLE_VALUE) {
+            throw FileException(fileFailure(ERROR_INVALID_HANDLE));
+        }
+        LARGE_INTEGER before{};
+        const bool sized = GetFileSizeEx(handle_, &before) != 0;
+        DWORD written = 0;
+        const BOOL ok =
+            WriteFile(handle_, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
+        if (ok == 0 || written != record.size()) {
+            const DWORD error = ok == 0 ? GetLastError() : ERROR_HANDLE_DISK_FULL;
+            if (written > 0 && sized) {
+                takeBack(before.QuadPart, written);
+            }
+            throw FileException(fileFailure(error));
+        }
+        if (FlushFileBuffers(handle_) == 0) {
+            throw FileException(fileFailure(GetLastError()));
+        }
+    }
+
+    void close() override {
+        const HANDLE h = std::exchange(handle_, INVALID_HANDLE_VALUE);
+        if (h != INVALID_HANDLE_VALUE && CloseHandle(h) == 0) {
+            throw FileException(fileFailure(GetLastError()));
+        }
+    }
+
+  private:
+    // Removes the part of a record that a failed write left, but only while
+    // the file still ends with it: bytes another program appended after it
+    // are never cut. The append-only handle cannot truncate, so a second
+    // handle does.
+    void takeBack(LONGLONG start, DWORD written) {
+        LARGE_INTEGER now{};
+        if (GetFileSizeEx(handle_, &now) == 0 || now.QuadPart != start + written) {
+            return;
+        }
+        const HANDLE h = CreateFileW(path_.c_str(), GENERIC_WRITE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            return;
+        }
+        LARGE_INTEGER at{};
+        at.QuadPart = start;
+        if (GetFileSizeEx(h, &now) != 0 && now.QuadPart == start + written &&
+            SetFilePointerEx(h, at, nullptr, FILE_BEGIN) != 0) {
+            SetEndOfFile(h);
+        }
+        CloseHandle(h);
+    }
+
+    HANDLE handle_;
+    NativePath path_;
+};
+
+FileError reasonOf(DWORD error) {
+    switch (error) {
+        case ERROR_ACCESS_DENIED:
+        case ERROR_PRIVILEGE_NOT_HELD:
+            return FileError::AccessDenied;
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_BAD_NETPATH:
+        case ERROR_BAD_NET_NAME:
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_PATHNAME:
+            return FileError::NotFound;
+        case ERROR_DIRECTORY:
+            return FileError::NotADirectory;
+        case ERROR_WRITE_PROTECT:
+            return FileError::ReadOnly;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return FileError::DiskFull;
+        case 1295:  // ERROR_DISK_QUOTA_EXCEEDED
+            return FileError::QuotaExceeded;
+        case ERROR_FILENAME_EXCED_RANGE:
+            return FileError::NameTooLong;
+        case ERROR_TOO_MANY_OPEN_FILES:
+            return FileError::TooManyOpen;
+        case ERROR_CANT_RESOLVE_FILENAME:
+            return FileError::SymlinkLoop;
+        case ERROR_FILE_TOO_LARGE:
+            return FileError::TooLarge;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_BUSY:
+            return FileError::Busy;
+        case ERROR_NOT_READY:
+        case ERROR_CRC:
+        case ERROR_SECTOR_NOT_FOUND:
+        case ERROR_WRITE_FAULT:
+        case ERROR_READ_FAULT:
+        case ERROR_GEN_FAILURE:
+        case ERROR_DEV_NOT_EXIST:
+        case ERROR_IO_DEVICE:
+        case ERROR_UNEXP_NET_ERR:
+        case ERROR_NETNAME_DELETED:
+            return FileError::IoError;
+        default:
+            return FileError::Other;
+    }
+}
+
+std::string systemText(DWORD error) {
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring s(text != nullptr ? text : L"", n);
+    LocalFree(text);
+    while (!s.empty() &&
+           (s.back() == L'\r' || s.back() == L'\n' || s.back() == L' ' || s.back() == L'.')) {
+        s.pop_back();
+    }
+    return narrow(s);
+}
+
+}  // namespace
+
+std::wstring widen(std::string_view utf8) {
+    if (utf8.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(utf8.size());
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, out.data(), n);
+    return out;
+}
+
+std::string narrow(std::wstring_view utf16) {
+    if (utf16.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(utf16.size());
+    const int n = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+FileFailure fileFailure(DWORD error) {
+    return {reasonOf(error), static_cast<int>(error), systemText(error)};
+}
+
+std::unique_ptr<AppendFile> Win32FileSystem::openForAppend(const NativePath& path) {
+    const HANDLE h = CreateFileW(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        FileFailure failure = fileFailure(error);
+        // A folder where the file should be is refused as access denied.
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+            (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            failure.reason = FileError::IsADirectory;
+        }
+        throw FileException(failure);
+    }
+    auto file = std::make_unique<Win32AppendFile>(h, path);
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        throw FileException({FileError::NotRegular, 0, {}});
+    }
+    return file;
+}
+
+std::wstring folderOf(std::wstring_view modulePath) {
+    const std::size_t slash = modulePath.find_last_of(L"\\/");
+    if (slash == std::wstring_view::npos) {
+        return {};
+    }
+    // "X:\tabellone.exe" lies in "X:\", whose name keeps its backslash.
+    const bool driveRoot = slash == 2 && modulePath[1] == L':';
+    return std::wstring(modulePath.substr(0, driveRoot ? slash + 1 : slash));
+}
+
+NativePath Win32AppFolder::path() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD n =
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) {
+            const DWORD error = GetLastError();
+            throw FileException({FileError::NoFolder, static_cast<int>(error), systemText(error)});
+        }
+        if (n < buffer.size()) {
+            std::wstring folder = folderOf(std::wstring_view(buffer.data(), n));
+            if (folder.empty()) {
+                throw FileException({FileError::NoFolder, 0, {}});
+            }
+            return NativePath(std::move(folder));
+        }
+        // Cut short: the path is longer than the buffer.
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+}  // namespace forms

@@ -1,0 +1,42 @@
+// The Windows side of the file seam: the folder of the executable and a
+// file opened for durable appending. Paths stay UTF-16 from the system to
+// the call that opens them, so a folder named in any script works.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "forms/files.h"
+
+namespace forms {
+
+// UTF-8 to UTF-16 and back; invalid input turns into U+FFFD.
+std::wstring widen(std::string_view utf8);
+std::string narrow(std::wstring_view utf16);
+
+// The portable reason for a Win32 error code, with the code and the
+// system's own text for it (in the system's language, as UTF-8).
+FileFailure fileFailure(DWORD error);
+
+// Appends through a handle opened with FILE_APPEND_DATA, so every write
+// lands after the last byte whoever else appended. Other programs may read
+// and write the file meanwhile.
+class Win32FileSystem : public FileSystem {
+  public:
+    std::unique_ptr<AppendFile> openForAppend(const NativePath& path) override;
+};
+
+// The folder of the running executable, from GetModuleFileNameW, however
+// long its path.
+class Win32AppFolder : public AppFolder {
+  public:
+    NativePath path() override;
+};
+
+// The folder part of a module's full path. A drive's root keeps its
+// backslash ("X:\"), as the system names it.
+std::wstring folderOf(std::wstring_view modulePath);
+
+}  // namespace forms

@@ -1,0 +1,908 @@
+#include "forms/win32/win32_form_view.h"
+
+#include <commctrl.h>
+#include <shlwapi.h>
+#include <uxtheme.h>
+#include <vsstyle.h>
+#include <windowsx.h>
+
+// GDI+ through its flat API: the C++ wrappers are header-only code that
+// this file does not need.
+#include <gdiplus.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <stdexcept>
+
+#include "forms/win32/win32_files.h"
+
+namespace winforms {
+
+using forms::Control;
+using forms::Kind;
+using forms::Property;
+using forms::widen;
+namespace gdip = Gdiplus::DllExports;
+
+namespace {
+
+constexpr const wchar_t* kWindowClass = L"TabelloneWindow";
+constexpr const wchar_t* kFrameClass = L"TabelloneFrame";
+constexpr const wchar_t* kPictureClass = L"TabellonePicture";
+// Posted once after the first show: the form's Activate.
+constexpr UINT kActivateMessage = WM_APP + 1;
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr int kTwipsPerPixel = 15;
+// The space above and below a text box's line, which centres it.
+constexpr const wchar_t* kPaddingProperty = L"TabellonePadding";
+
+int paddingOf(HWND hwnd) {
+    return static_cast<int>(reinterpret_cast<INT_PTR>(GetPropW(hwnd, kPaddingProperty)));
+}
+
+template <typename Fn>
+Fn systemFunction(const wchar_t* module, const char* name) {
+    const HMODULE dll = GetModuleHandleW(module);
+    if (dll == nullptr) {
+        return nullptr;
+    }
+    // Through a plain function type, the cast the compiler accepts silently.
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(dll, name)));
+}
+
+// The monitor's dots per inch for a window (Windows 10 and later), else
+// the system's, else the reference 96.
+UINT dpiOf(HWND hwnd) {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow =
+        systemFunction<GetDpiForWindowFn>(L"user32.dll", "GetDpiForWindow");
+    if (getDpiForWindow != nullptr) {
+        if (const UINT dpi = getDpiForWindow(hwnd); dpi != 0) {
+            return dpi;
+        }
+    }
+    const HDC dc = GetDC(hwnd);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(hwnd, dc);
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+RECT windowRectFor(int clientWidth, int clientHeight, DWORD style, UINT dpi) {
+    using AdjustFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+    static const auto adjustForDpi =
+        systemFunction<AdjustFn>(L"user32.dll", "AdjustWindowRectExForDpi");
+    RECT r{0, 0, clientWidth, clientHeight};
+    if (adjustForDpi != nullptr) {
+        adjustForDpi(&r, style, FALSE, 0, dpi);
+    } else {
+        AdjustWindowRectEx(&r, style, FALSE, 0);
+    }
+    return r;
+}
+
+COLORREF colourOf(forms::Color c) {
+    const forms::Color v = forms::resolveColor(c);
+    return RGB(forms::redOf(v), forms::greenOf(v), forms::blueOf(v));
+}
+
+RECT toRect(const forms::PixelRect& r) {
+    return {r.left, r.top, r.left + r.width, r.top + r.height};
+}
+
+// "stelle.gif" is the resource STELLE_GIF.
+std::wstring resourceName(const std::string& file) {
+    std::wstring name = widen(file);
+    for (wchar_t& c : name) {
+        c = c == L'.' ? L'_' : static_cast<wchar_t>(std::towupper(c));
+    }
+    return name;
+}
+
+std::string_view resourceData(const wchar_t* name) {
+    const HRSRC info = FindResourceW(nullptr, name, MAKEINTRESOURCEW(10));  // RT_RCDATA
+    if (info == nullptr) {
+        return {};
+    }
+    const HGLOBAL data = LoadResource(nullptr, info);
+    return {static_cast<const char*>(LockResource(data)), SizeofResource(nullptr, info)};
+}
+
+BOOL CALLBACK addFont(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR /*param*/) {
+    if (IS_INTRESOURCE(name) || std::wstring_view(name).substr(0, 5) != L"FONT_") {
+        return TRUE;
+    }
+    const HRSRC info = FindResourceW(module, name, type);
+    const HGLOBAL data = LoadResource(module, info);
+    DWORD added = 0;
+    AddFontMemResourceEx(LockResource(data), SizeofResource(module, info), nullptr, &added);
+    return TRUE;
+}
+
+int CALLBACK noteFamily(const LOGFONTW* /*font*/, const TEXTMETRICW* /*metrics*/, DWORD /*type*/,
+                        LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;
+}
+
+bool familyInstalled(const std::wstring& family) {
+    LOGFONTW query{};
+    query.lfCharSet = DEFAULT_CHARSET;
+    family.copy(query.lfFaceName, LF_FACESIZE - 1);
+    bool found = false;
+    const HDC dc = GetDC(nullptr);
+    EnumFontFamiliesExW(dc, &query, noteFamily, reinterpret_cast<LPARAM>(&found), 0);
+    ReleaseDC(nullptr, dc);
+    return found;
+}
+
+// The family the system draws for a name the layout gives: the original
+// where installed, else its embedded stand-in.
+std::wstring familyFor(const std::string& name) {
+    static std::map<std::string, std::wstring> chosen;
+    const auto it = chosen.find(name);
+    if (it != chosen.end()) {
+        return it->second;
+    }
+    std::wstring family = widen(name);
+    if (!familyInstalled(family)) {
+        family = widen(forms::standInFamily(name));
+    }
+    return chosen.emplace(name, family).first->second;
+}
+
+}  // namespace
+
+void registerEmbeddedFonts() {
+    EnumResourceNamesW(nullptr, MAKEINTRESOURCEW(10), addFont, 0);
+}
+
+PictureDecoder::PictureDecoder() {
+    Gdiplus::GdiplusStartupInput input;
+    Gdiplus::GdiplusStartup(&token_, &input, nullptr);
+}
+
+PictureDecoder::~PictureDecoder() {
+    Gdiplus::GdiplusShutdown(token_);
+}
+
+struct Win32FormView::Picture {
+    Gdiplus::GpImage* image = nullptr;
+    UINT width = 0;
+    UINT height = 0;
+
+    ~Picture() {
+        if (image != nullptr) {
+            gdip::GdipDisposeImage(image);
+        }
+    }
+};
+
+Win32FormView::Win32FormView(forms::Form& form, HINSTANCE instance)
+    : form_(form), instance_(instance) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = windowProc;
+    wc.lpszClassName = kWindowClass;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    RegisterClassExW(&wc);
+    wc.style = 0;
+    wc.hIcon = nullptr;
+    wc.lpfnWndProc = frameProc;
+    wc.lpszClassName = kFrameClass;
+    RegisterClassExW(&wc);
+    wc.lpfnWndProc = pictureProc;
+    wc.lpszClassName = kPictureClass;
+    RegisterClassExW(&wc);
+
+    hwnd_ = CreateWindowExW(0, kWindowClass, widen(form.caption()).c_str(),
+                            kWindowStyle | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
+    if (hwnd_ == nullptr) {
+        throw std::runtime_error("CreateWindowExW failed");
+    }
+    dpi_ = dpiOf(hwnd_);
+    scale_ = forms::Scale::forDpi(dpi_);
+    fitWindow();
+
+    tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                           WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                           CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance, nullptr);
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_SUBCLASS;
+    tool.hwnd = hwnd_;
+    tool.uId = 1;
+    tool.lpszText = tipText_.data();
+    SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+
+    // Stacks are listed from the top: each control created goes to the
+    // bottom of its siblings, so the first stays on top.
+    for (Control* c : form.children()) {
+        create(*c, hwnd_);
+    }
+    // Focus rectangles always show: the keyboard is the form's, not the
+    // dialog manager's, which would otherwise hide them until Tab is seen.
+    SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL),
+                 0);
+    form.setObserver(this);
+}
+
+Win32FormView::~Win32FormView() {
+    form_.setObserver(nullptr);
+    if (IsWindow(hwnd_) != 0) {
+        DestroyWindow(hwnd_);
+    }
+    for (auto& [key, font] : fonts_) {
+        DeleteObject(font);
+    }
+    for (auto& [colour, brush] : brushes_) {
+        DeleteObject(brush);
+    }
+}
+
+HWND Win32FormView::hwndFor(const Control& control) const {
+    const auto it = windows_.find(&control);
+    return it != windows_.end() ? it->second : nullptr;
+}
+
+void Win32FormView::create(Control& control, HWND parent) {
+    const wchar_t* cls = nullptr;
+    DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+    DWORD exStyle = 0;
+    const auto centred = control.alignment == forms::Alignment::Center;
+    switch (control.kind()) {
+        case Kind::TextBox:
+            cls = WC_EDITW;
+            style |= ES_AUTOHSCROLL | ES_READONLY | ES_NOHIDESEL;
+            style |= centred ? ES_CENTER
+                             : (control.alignment == forms::Alignment::Right ? ES_RIGHT : ES_LEFT);
+            exStyle = WS_EX_CLIENTEDGE;
+            break;
+        case Kind::Label:
+            cls = WC_STATICW;
+            style |= SS_NOPREFIX | (centred ? SS_CENTER : SS_LEFT);
+            break;
+        case Kind::Frame:
+            cls = kFrameClass;
+            style |= WS_CLIPCHILDREN;
+            break;
+        case Kind::CommandButton:
+            cls = WC_BUTTONW;
+            style |= control.style == 1 ? BS_OWNERDRAW : BS_PUSHBUTTON;
+            break;
+        case Kind::PictureBox:
+            cls = kPictureClass;
+            break;
+    }
+    const HWND h =
+        CreateWindowExW(exStyle, cls, nullptr, style, 0, 0, 0, 0, parent, nullptr, instance_, this);
+    windows_[&control] = h;
+    controls_[h] = &control;
+    SetWindowSubclass(h, childProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    SetWindowPos(h, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    place(control);
+    for (Control* c : control.children()) {
+        create(*c, h);
+    }
+    for (const Property p :
+         {Property::Font, Property::Text, Property::Enabled, Property::Visible}) {
+        apply(control, p);
+    }
+}
+
+void Win32FormView::place(Control& control) {
+    const forms::PixelRect r =
+        forms::pixelRect(form_, control, scale_, control.container() != nullptr);
+    SetWindowPos(windows_.at(&control), nullptr, r.left, r.top, r.width, r.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (control.kind() == Kind::TextBox) {
+        centreText(control);
+    }
+}
+
+void Win32FormView::placeAll() {
+    for (Control* c : form_.controls()) {
+        place(*c);
+        apply(*c, Property::Font);
+    }
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void Win32FormView::fitWindow() {
+    if (fullScreen_) {
+        return;
+    }
+    const int width = scale_.x(form_.clientWidth()) - scale_.x(0);
+    const int height = scale_.y(form_.clientHeight()) - scale_.y(0);
+    const RECT r = windowRectFor(width, height, kWindowStyle, dpi_);
+    SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32FormView::setDpi(UINT dpi) {
+    dpi_ = dpi;
+    const forms::Scale fresh = forms::Scale::forDpi(dpi);
+    scale_ = forms::Scale(fresh.pixelsPerTwip(), scale_.originX(), scale_.originY());
+    fitWindow();
+    placeAll();
+}
+
+void Win32FormView::show(int showCommand) {
+    ShowWindow(hwnd_, showCommand);
+    UpdateWindow(hwnd_);
+    if (!activated_) {
+        activated_ = true;
+        PostMessageW(hwnd_, kActivateMessage, 0, 0);
+    }
+}
+
+int Win32FormView::run() {
+    MSG msg{};
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (takeKey(msg)) {
+            continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+// The keys the form reacts to, taken before any control or the dialog
+// manager sees them. Everything else (Alt+F4 among them) goes on as usual.
+bool Win32FormView::takeKey(const MSG& msg) {
+    if ((msg.message != WM_KEYDOWN && msg.message != WM_KEYUP) ||
+        (msg.hwnd != hwnd_ && IsChild(hwnd_, msg.hwnd) == 0)) {
+        return false;
+    }
+    forms::Key key{};
+    switch (msg.wParam) {
+        case VK_TAB:
+            key = GetKeyState(VK_SHIFT) < 0 ? forms::Key::BackTab : forms::Key::Tab;
+            break;
+        case VK_SPACE:
+            key = forms::Key::Space;
+            break;
+        case VK_RETURN:
+            key = forms::Key::Enter;
+            break;
+        case VK_ESCAPE:
+            key = forms::Key::Escape;
+            break;
+        case VK_F11:
+            key = forms::Key::F11;
+            break;
+        default:
+            return false;
+    }
+    if (msg.message == WM_KEYDOWN) {
+        // Bit 30: the key was already down, so this press is a repeat.
+        form_.keyDown(key, (static_cast<unsigned long>(msg.lParam) & (1UL << 30U)) != 0);
+    } else {
+        form_.keyUp(key);
+    }
+    return true;
+}
+
+forms::Point Win32FormView::twipsAt(LPARAM lParam) const {
+    return scale_.toTwips(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+}
+
+bool Win32FormView::inputReaches(const Control& control) const {
+    for (const Control* c = &control; c != nullptr; c = c->container()) {
+        if (!c->enabled()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+LRESULT CALLBACK Win32FormView::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+        static_cast<Win32FormView*>(cs->lpCreateParams)->hwnd_ = hwnd;
+    }
+    auto* view = reinterpret_cast<Win32FormView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (view == nullptr) {
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+    try {
+        return view->handle(msg, wParam, lParam);
+    } catch (...) {
+        // Nothing may unwind through the system's frames. The form reports
+        // its own handlers' failures; this is a failure of the backend.
+        PostQuitMessage(1);
+        return 0;
+    }
+}
+
+LRESULT Win32FormView::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_LBUTTONDOWN:
+            SetCapture(hwnd_);
+            form_.pointerPress(twipsAt(lParam));
+            return 0;
+        case WM_LBUTTONDBLCLK:
+            SetCapture(hwnd_);
+            form_.pointerDoublePress(twipsAt(lParam));
+            return 0;
+        case WM_LBUTTONUP:
+            if (GetCapture() == hwnd_) {
+                ReleaseCapture();
+            }
+            form_.pointerRelease(twipsAt(lParam));
+            return 0;
+        case WM_MOUSEMOVE: {
+            const forms::Point p = twipsAt(lParam);
+            if (Control* c = form_.controlAt(p); c != hovered_) {
+                updateTip(c);
+            }
+            form_.pointerMove(p);
+            return 0;
+        }
+        case WM_SETFOCUS:
+            // Back from another window: the focus returns where the form has it.
+            if (Control* c = form_.focus(); c != nullptr && hwndFor(*c) != nullptr) {
+                SetFocus(hwndFor(*c));
+            }
+            return 0;
+        case kActivateMessage:
+            form_.activate();
+            return 0;
+        case WM_CLOSE:
+            form_.unload();
+            DestroyWindow(hwnd_);
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(form_.failed() ? 1 : 0);
+            return 0;
+        case WM_DPICHANGED:
+            setDpi(HIWORD(wParam));
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT:
+            paintWindow();
+            return 0;
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORBTN:
+            return controlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        case WM_DRAWITEM:
+            drawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            return TRUE;
+        default:
+            return DefWindowProcW(hwnd_, msg, wParam, lParam);
+    }
+}
+
+LRESULT Win32FormView::controlColour(HDC dc, HWND child) {
+    const auto it = controls_.find(child);
+    if (it == controls_.end()) {
+        return reinterpret_cast<LRESULT>(brushFor(colourOf(form_.backColor)));
+    }
+    const Control& c = *it->second;
+    if (c.kind() == Kind::CommandButton) {
+        // The corners around a themed button show the window's colour.
+        const Control* under = c.container();
+        return reinterpret_cast<LRESULT>(
+            brushFor(colourOf(under != nullptr ? under->backColor() : form_.backColor)));
+    }
+    const COLORREF back = colourOf(c.backColor());
+    const bool grey = c.kind() == Kind::TextBox && !inputReaches(c);
+    SetTextColor(dc, colourOf(grey ? forms::systemColor(COLOR_GRAYTEXT) : c.foreColor()));
+    SetBkColor(dc, back);
+    SetBkMode(dc, OPAQUE);
+    return reinterpret_cast<LRESULT>(brushFor(back));
+}
+
+LRESULT CALLBACK Win32FormView::frameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORBTN:
+        case WM_DRAWITEM:
+            // The controls of a frame are coloured and drawn by the window.
+            return SendMessageW(GetAncestor(hwnd, GA_ROOT), msg, wParam, lParam);
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            const HDC dc = BeginPaint(hwnd, &ps);
+            auto* view = reinterpret_cast<Win32FormView*>(
+                GetWindowLongPtrW(GetAncestor(hwnd, GA_ROOT), GWLP_USERDATA));
+            RECT r;
+            GetClientRect(hwnd, &r);
+            if (view != nullptr) {
+                const Control* c = view->controls_.at(hwnd);
+                FillRect(dc, &r, view->brushFor(colourOf(c->backColor())));
+            }
+            DrawEdge(dc, &r, EDGE_ETCHED, BF_RECT);
+            EndPaint(hwnd, &ps);
+            return 0;
+        }
+        default:
+            return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK Win32FormView::pictureProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            const HDC dc = BeginPaint(hwnd, &ps);
+            auto* view = reinterpret_cast<Win32FormView*>(
+                GetWindowLongPtrW(GetAncestor(hwnd, GA_ROOT), GWLP_USERDATA));
+            RECT r;
+            GetClientRect(hwnd, &r);
+            if (view != nullptr) {
+                const Control* c = view->controls_.at(hwnd);
+                FillRect(dc, &r, view->brushFor(colourOf(c->backColor())));
+                view->paintPicture(dc, c->picture, r);
+            }
+            EndPaint(hwnd, &ps);
+            return 0;
+        }
+        default:
+            return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+}
+
+// Every child lets the mouse through to the window, which asks the form
+// where the input goes.
+LRESULT CALLBACK Win32FormView::childProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                          UINT_PTR /*id*/, DWORD_PTR data) {
+    switch (msg) {
+        case WM_NCHITTEST:
+            return HTTRANSPARENT;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS: {
+            // A read-only text box selects nothing and has no caret; the
+            // focus shows steadily, as its border in the highlight colour.
+            const LRESULT r = DefSubclassProc(hwnd, msg, wParam, lParam);
+            if (msg == WM_SETFOCUS) {
+                SendMessageW(hwnd, EM_SETSEL, 0, 0);
+                DestroyCaret();
+            }
+            RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+            return r;
+        }
+        case WM_NCCALCSIZE: {
+            // A text box's client area is its line, centred between bands of
+            // its back colour that the frame paints.
+            const LRESULT r = DefSubclassProc(hwnd, msg, wParam, lParam);
+            const int padding = paddingOf(hwnd);
+            RECT& client = wParam != 0 ? reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0]
+                                       : *reinterpret_cast<RECT*>(lParam);
+            client.top += padding;
+            client.bottom = std::max(client.top, client.bottom - padding);
+            return r;
+        }
+        case WM_NCPAINT: {
+            const LRESULT r = DefSubclassProc(hwnd, msg, wParam, lParam);
+            if (GetFocus() == hwnd && (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0) {
+                RECT outer;
+                GetWindowRect(hwnd, &outer);
+                OffsetRect(&outer, -outer.left, -outer.top);
+                const HDC dc = GetWindowDC(hwnd);
+                const int edge = GetSystemMetrics(SM_CXEDGE);
+                for (int k = 0; k < edge; ++k) {
+                    FrameRect(dc, &outer, GetSysColorBrush(COLOR_HIGHLIGHT));
+                    InflateRect(&outer, -1, -1);
+                }
+                ReleaseDC(hwnd, dc);
+            }
+            if (const int padding = paddingOf(hwnd); padding > 0) {
+                auto* view = reinterpret_cast<Win32FormView*>(data);
+                RECT window;
+                RECT client;
+                GetWindowRect(hwnd, &window);
+                GetClientRect(hwnd, &client);
+                MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&client), 2);
+                OffsetRect(&client, -window.left, -window.top);
+                const HBRUSH back = view->brushFor(colourOf(view->controls_.at(hwnd)->backColor()));
+                const HDC dc = GetWindowDC(hwnd);
+                const RECT above{client.left, client.top - padding, client.right, client.top};
+                const RECT below{client.left, client.bottom, client.right, client.bottom + padding};
+                FillRect(dc, &above, back);
+                FillRect(dc, &below, back);
+                ReleaseDC(hwnd, dc);
+            }
+            return r;
+        }
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, childProc, 0);
+            RemovePropW(hwnd, kPaddingProperty);
+            break;
+        default:
+            break;
+    }
+    return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+void Win32FormView::paintWindow() {
+    PAINTSTRUCT ps;
+    const HDC dc = BeginPaint(hwnd_, &ps);
+    RECT r;
+    GetClientRect(hwnd_, &r);
+    FillRect(dc, &r, brushFor(colourOf(form_.backColor)));
+    const RECT origin{scale_.x(0), scale_.y(0), r.right, r.bottom};
+    paintPicture(dc, form_.picture, origin);
+    EndPaint(hwnd_, &ps);
+}
+
+Win32FormView::Picture* Win32FormView::picture(const std::string& name) {
+    if (name.empty()) {
+        return nullptr;
+    }
+    auto& slot = pictures_[name];
+    if (!slot) {
+        slot = std::make_unique<Picture>();
+        const std::string_view bytes = resourceData(resourceName(name).c_str());
+        IStream* stream = SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()),
+                                            static_cast<UINT>(bytes.size()));
+        if (stream != nullptr) {
+            Gdiplus::GpBitmap* bitmap = nullptr;
+            if (gdip::GdipCreateBitmapFromStream(stream, &bitmap) == Gdiplus::Ok) {
+                slot->image = bitmap;
+                gdip::GdipGetImageWidth(slot->image, &slot->width);
+                gdip::GdipGetImageHeight(slot->image, &slot->height);
+            }
+            stream->Release();
+        }
+    }
+    return slot->image != nullptr ? slot.get() : nullptr;
+}
+
+// A picture at its own size (a pixel is 15 twips, so it grows with the
+// DPI like everything else), from the area's top-left corner, clipped.
+void Win32FormView::paintPicture(HDC dc, const std::string& name, const RECT& area) {
+    Picture* p = picture(name);
+    if (p == nullptr) {
+        return;
+    }
+    const int width = scale_.x(static_cast<int>(p->width) * kTwipsPerPixel) - scale_.x(0);
+    const int height = scale_.y(static_cast<int>(p->height) * kTwipsPerPixel) - scale_.y(0);
+    Gdiplus::GpGraphics* g = nullptr;
+    if (gdip::GdipCreateFromHDC(dc, &g) != Gdiplus::Ok) {
+        return;
+    }
+    gdip::GdipSetInterpolationMode(g, Gdiplus::InterpolationModeNearestNeighbor);
+    gdip::GdipSetPixelOffsetMode(g, Gdiplus::PixelOffsetModeHalf);
+    gdip::GdipSetClipRectI(g, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                           Gdiplus::CombineModeReplace);
+    gdip::GdipDrawImageRectI(g, p->image, area.left, area.top, width, height);
+    gdip::GdipDeleteGraphics(g);
+}
+
+// The graphical push button: its picture above its caption, pushed in while
+// the form holds it down, the focus rectangle while the form focuses it.
+void Win32FormView::drawButton(const DRAWITEMSTRUCT& item) {
+    const auto it = controls_.find(item.hwndItem);
+    if (it == controls_.end()) {
+        return;
+    }
+    const Control& c = *it->second;
+    const HDC dc = item.hDC;
+    RECT r = item.rcItem;
+    const bool down = c.down();
+    const bool enabled = inputReaches(c);
+    if (HTHEME theme = OpenThemeData(item.hwndItem, L"BUTTON")) {
+        const int state = !enabled ? PBS_DISABLED : (down ? PBS_PRESSED : PBS_NORMAL);
+        DrawThemeParentBackground(item.hwndItem, dc, &r);
+        DrawThemeBackground(theme, dc, BP_PUSHBUTTON, state, &r, nullptr);
+        CloseThemeData(theme);
+    } else {
+        DrawFrameControl(dc, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (down ? DFCS_PUSHED : 0U));
+    }
+    const int shift = down ? 1 : 0;
+    const HFONT old = SelectFont(dc, fontFor(c.font()));
+    const std::wstring text = widen(c.caption());
+    RECT textBox = r;
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &textBox,
+              DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    const int textHeight = textBox.bottom - textBox.top;
+    int pictureWidth = 0;
+    int pictureHeight = 0;
+    if (Picture* p = picture(c.picture)) {
+        pictureWidth = scale_.x(static_cast<int>(p->width) * kTwipsPerPixel) - scale_.x(0);
+        pictureHeight = scale_.y(static_cast<int>(p->height) * kTwipsPerPixel) - scale_.y(0);
+    }
+    const int gap = scale_.y(4 * kTwipsPerPixel) - scale_.y(0);
+    const int top = r.top + (r.bottom - r.top - pictureHeight - gap - textHeight) / 2 + shift;
+    const RECT pictureArea{(r.left + r.right - pictureWidth) / 2 + shift, top,
+                           (r.left + r.right + pictureWidth) / 2 + shift, top + pictureHeight};
+    paintPicture(dc, c.picture, pictureArea);
+    RECT caption{r.left + shift, top + pictureHeight + gap, r.right + shift,
+                 top + pictureHeight + gap + textHeight};
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &caption,
+              DT_CENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SelectFont(dc, old);
+    if (form_.focus() == &c) {
+        const int inset = scale_.x(4 * kTwipsPerPixel) - scale_.x(0);
+        InflateRect(&r, -inset, -inset);
+        DrawFocusRect(dc, &r);
+    }
+}
+
+HFONT Win32FormView::fontFor(const forms::Font& font) {
+    const int pixels = scale_.fontPixels(font.size);
+    const std::string key = font.name + "/" + std::to_string(pixels) + (font.bold ? "b" : "") +
+                            (font.italic ? "i" : "");
+    auto& slot = fonts_[key];
+    if (slot == nullptr) {
+        LOGFONTW lf{};
+        lf.lfHeight = -pixels;
+        lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
+        lf.lfItalic = font.italic ? TRUE : FALSE;
+        lf.lfCharSet = DEFAULT_CHARSET;
+        lf.lfQuality = CLEARTYPE_QUALITY;
+        familyFor(font.name).copy(lf.lfFaceName, LF_FACESIZE - 1);
+        slot = CreateFontIndirectW(&lf);
+    }
+    return slot;
+}
+
+HBRUSH Win32FormView::brushFor(COLORREF colour) {
+    auto& slot = brushes_[colour];
+    if (slot == nullptr) {
+        slot = CreateSolidBrush(colour);
+    }
+    return slot;
+}
+
+// A text box centres its line vertically, as a cell should; the EDIT
+// control only centres across. The room left over goes to its frame.
+void Win32FormView::centreText(Control& control) {
+    const HWND h = hwndFor(control);
+    const HDC dc = GetDC(h);
+    const HFONT old = SelectFont(dc, fontFor(control.font()));
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    SelectFont(dc, old);
+    ReleaseDC(h, dc);
+    constexpr UINT kFrameOnly =
+        SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED;
+    SetPropW(h, kPaddingProperty, nullptr);
+    SetWindowPos(h, nullptr, 0, 0, 0, 0, kFrameOnly);
+    RECT r;
+    GetClientRect(h, &r);
+    const auto padding = static_cast<INT_PTR>(std::max(0L, (r.bottom - tm.tmHeight) / 2));
+    SetPropW(h, kPaddingProperty, reinterpret_cast<HANDLE>(padding));
+    SetWindowPos(h, nullptr, 0, 0, 0, 0, kFrameOnly);
+    RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ERASE);
+}
+
+void Win32FormView::propertyChanged(Control& control, Property property) {
+    apply(control, property);
+}
+
+void Win32FormView::apply(Control& control, Property property) {
+    const HWND h = hwndFor(control);
+    if (h == nullptr) {
+        return;
+    }
+    switch (property) {
+        case Property::Text:
+            SetWindowTextW(h, widen(control.text()).c_str());
+            if (control.kind() == Kind::CommandButton) {
+                InvalidateRect(h, nullptr, TRUE);
+            }
+            break;
+        case Property::BackColor:
+        case Property::ForeColor:
+            RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ERASE);
+            break;
+        case Property::Font:
+            SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(fontFor(control.font())), TRUE);
+            if (control.kind() == Kind::TextBox) {
+                centreText(control);
+            }
+            break;
+        case Property::Enabled:
+            // A text box stays enabled for the system, which would paint a
+            // disabled one in its own grey; it takes no input anyway (the
+            // form routes every press) and greys through its colours.
+            if (control.kind() != Kind::TextBox) {
+                EnableWindow(h, control.enabled() ? TRUE : FALSE);
+            }
+            // Inside a frame, the controls take their grey from it.
+            for (Control* c : form_.controls()) {
+                const HWND w = hwndFor(*c);
+                if (w != nullptr && (c == &control || c->container() != nullptr)) {
+                    InvalidateRect(w, nullptr, TRUE);
+                }
+            }
+            break;
+        case Property::Visible:
+            ShowWindow(h, control.visible() ? SW_SHOWNA : SW_HIDE);
+            break;
+        case Property::ToolTipText:
+            if (hovered_ == &control) {
+                updateTip(&control);
+            }
+            break;
+        case Property::Down:
+            if (control.style == 1) {
+                InvalidateRect(h, nullptr, FALSE);
+            } else {
+                SendMessageW(h, BM_SETSTATE, control.down() ? TRUE : FALSE, 0);
+            }
+            break;
+        case Property::Tag:
+            break;
+    }
+}
+
+void Win32FormView::focusChanged(Control* control) {
+    const HWND previous = GetFocus();
+    const HWND h = control != nullptr ? hwndFor(*control) : nullptr;
+    SetFocus(h != nullptr ? h : hwnd_);
+    // The owner-drawn button draws its focus rectangle itself.
+    for (const HWND w : {previous, h}) {
+        if (w != nullptr && controls_.count(w) != 0) {
+            InvalidateRect(w, nullptr, FALSE);
+        }
+    }
+}
+
+void Win32FormView::updateTip(Control* hovered) {
+    hovered_ = hovered;
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = hwnd_;
+    tool.uId = 1;
+    if (hovered != nullptr) {
+        tool.rect = toRect(forms::pixelRect(form_, *hovered, scale_));
+        tipText_ = widen(hovered->toolTipText());
+    } else {
+        tipText_.clear();
+    }
+    SendMessageW(tip_, TTM_POP, 0, 0);
+    SendMessageW(tip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
+    tool.lpszText = tipText_.data();
+    SendMessageW(tip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+// Full screen: the board centred on its monitor, the window's colour
+// around it; back to the framed window as it was.
+void Win32FormView::windowRequested(forms::WindowRequest request) {
+    const bool enter = request == forms::WindowRequest::ToggleFullScreen && !fullScreen_;
+    if (enter == fullScreen_) {
+        return;
+    }
+    fullScreen_ = enter;
+    if (enter) {
+        placement_.length = sizeof placement_;
+        GetWindowPlacement(hwnd_, &placement_);
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &monitor);
+        const RECT& m = monitor.rcMonitor;
+        const forms::Scale plain = forms::Scale::forDpi(dpi_);
+        const int width = plain.x(form_.clientWidth());
+        const int height = plain.y(form_.clientHeight());
+        scale_ = forms::Scale(plain.pixelsPerTwip(), std::max(0L, (m.right - m.left - width) / 2),
+                              std::max(0L, (m.bottom - m.top - height) / 2));
+        SetWindowLongPtrW(hwnd_, GWL_STYLE, WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN);
+        SetWindowPos(hwnd_, HWND_TOP, m.left, m.top, m.right - m.left, m.bottom - m.top,
+                     SWP_FRAMECHANGED | SWP_NOOWNERZORDER);
+    } else {
+        scale_ = forms::Scale::forDpi(dpi_);
+        SetWindowLongPtrW(hwnd_, GWL_STYLE, kWindowStyle | WS_VISIBLE | WS_CLIPCHILDREN);
+        SetWindowPlacement(hwnd_, &placement_);
+        SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    }
+    placeAll();
+}
+
+}  // namespace winforms

@@ -1,0 +1,109 @@
+// Plain Win32 backend: draws a forms::Form with the system's own controls
+// and reports raw mouse and keyboard input to it, in twips. It holds no
+// rule of the program: which control a press reaches, when a button is
+// down, where the focus goes and which event is raised are the form's.
+//
+// Cells and strip slots are read-only EDIT controls, labels STATIC ones,
+// the draw button a push button and the graphical button owner-drawn;
+// frames and picture boxes are small window classes of this file. Every
+// child is transparent to the mouse, so the top-level window sees all
+// input; the keyboard is taken in the message loop, before any control.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "forms/form.h"
+#include "forms/geometry.h"
+
+namespace winforms {
+
+// Loads the fonts embedded in the executable (the free stand-ins), for the
+// systems that lack the families the layout names. Call once, at start.
+void registerEmbeddedFonts();
+
+// Starts GDI+, which decodes the embedded pictures; stops it when destroyed.
+class PictureDecoder {
+  public:
+    PictureDecoder();
+    ~PictureDecoder();
+    PictureDecoder(const PictureDecoder&) = delete;
+    PictureDecoder& operator=(const PictureDecoder&) = delete;
+
+  private:
+    ULONG_PTR token_ = 0;
+};
+
+class Win32FormView : public forms::FormObserver {
+  public:
+    Win32FormView(forms::Form& form, HINSTANCE instance);
+    ~Win32FormView() override;
+    Win32FormView(const Win32FormView&) = delete;
+    Win32FormView& operator=(const Win32FormView&) = delete;
+
+    HWND hwnd() const { return hwnd_; }
+    HWND hwndFor(const forms::Control& control) const;
+    const forms::Scale& scale() const { return scale_; }
+
+    // Shows the window; the form's Activate follows once, from the loop.
+    void show(int showCommand);
+    // Runs the message loop until the program ends; returns its status.
+    int run();
+
+    void propertyChanged(forms::Control& control, forms::Property property) override;
+    void focusChanged(forms::Control* control) override;
+    void windowRequested(forms::WindowRequest request) override;
+
+  private:
+    struct Picture;
+
+    static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK frameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK pictureProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK childProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR id, DWORD_PTR data);
+    LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT controlColour(HDC dc, HWND child);
+    bool takeKey(const MSG& msg);
+
+    void create(forms::Control& control, HWND parent);
+    void placeAll();
+    void place(forms::Control& control);
+    void fitWindow();
+    void setDpi(UINT dpi);
+    void apply(forms::Control& control, forms::Property property);
+    void centreText(forms::Control& control);
+    void updateTip(forms::Control* hovered);
+    void drawButton(const DRAWITEMSTRUCT& item);
+    void paintPicture(HDC dc, const std::string& name, const RECT& area);
+    void paintWindow();
+
+    HFONT fontFor(const forms::Font& font);
+    HBRUSH brushFor(COLORREF colour);
+    Picture* picture(const std::string& name);
+    forms::Point twipsAt(LPARAM lParam) const;
+    bool inputReaches(const forms::Control& control) const;
+
+    forms::Form& form_;
+    HINSTANCE instance_;
+    HWND hwnd_ = nullptr;
+    HWND tip_ = nullptr;
+    forms::Scale scale_;
+    UINT dpi_ = 96;
+    std::unordered_map<const forms::Control*, HWND> windows_;
+    std::unordered_map<HWND, forms::Control*> controls_;
+    std::map<std::string, HFONT> fonts_;
+    std::map<COLORREF, HBRUSH> brushes_;
+    std::map<std::string, std::unique_ptr<Picture>> pictures_;
+    forms::Control* hovered_ = nullptr;
+    std::wstring tipText_;
+    bool activated_ = false;
+    bool fullScreen_ = false;
+    WINDOWPLACEMENT placement_{};
+};
+
+}  // namespace winforms

@@ -1,0 +1,87 @@
+#include "forms/win32/win32_platform.h"
+
+#include <commctrl.h>
+
+#include <utility>
+#include <vector>
+
+#include "forms/geometry.h"
+#include "forms/win32/win32_files.h"
+
+namespace winforms {
+
+using forms::widen;
+
+namespace {
+
+// Escape (IDCANCEL) on a Yes/No box answers No, as on every other
+// platform's question; the system's box would ignore it.
+LRESULT CALLBACK escapeSaysNo(HWND box, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/,
+                              DWORD_PTR /*data*/) {
+    if (msg == WM_COMMAND && LOWORD(wParam) == IDCANCEL && GetDlgItem(box, IDNO) != nullptr &&
+        GetDlgItem(box, IDCANCEL) == nullptr) {
+        return SendMessageW(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED),
+                            reinterpret_cast<LPARAM>(GetDlgItem(box, IDNO)));
+    }
+    if (msg == WM_NCDESTROY) {
+        RemoveWindowSubclass(box, escapeSaysNo, 1);
+    }
+    return DefSubclassProc(box, msg, wParam, lParam);
+}
+
+// Renames the buttons of the next message box this thread opens and centres
+// it on its owner: the system's boxes speak the system's language.
+thread_local HHOOK boxHook = nullptr;
+thread_local HWND boxOwner = nullptr;
+
+LRESULT CALLBACK boxHookProc(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE) {
+        const auto box = reinterpret_cast<HWND>(wParam);
+        SetDlgItemTextW(box, IDYES, widen(forms::kYesText).c_str());
+        SetDlgItemTextW(box, IDNO, widen(forms::kNoText).c_str());
+        SetDlgItemTextW(box, IDOK, widen(forms::kOkText).c_str());
+        SetWindowSubclass(box, escapeSaysNo, 1, 0);
+        RECT owner{};
+        RECT self{};
+        if (boxOwner != nullptr && IsWindowVisible(boxOwner) != 0 &&
+            GetWindowRect(boxOwner, &owner) != 0 && GetWindowRect(box, &self) != 0) {
+            const int w = self.right - self.left;
+            const int h = self.bottom - self.top;
+            SetWindowPos(box, nullptr, (owner.left + owner.right - w) / 2,
+                         (owner.top + owner.bottom - h) / 2, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        const HHOOK hook = std::exchange(boxHook, nullptr);
+        UnhookWindowsHookEx(hook);
+        return 0;
+    }
+    return CallNextHookEx(boxHook, code, wParam, lParam);
+}
+
+int messageBox(HWND owner, const std::string& text, const std::string& title, UINT type) {
+    if (owner != nullptr && IsWindowVisible(owner) == 0) {
+        owner = nullptr;  // a window never shown cannot own the box
+    }
+    boxOwner = owner;
+    boxHook = SetWindowsHookExW(WH_CBT, boxHookProc, nullptr, GetCurrentThreadId());
+    const int answer =
+        MessageBoxW(owner, widen(text).c_str(), widen(title).c_str(), type | MB_SETFOREGROUND);
+    if (boxHook != nullptr) {
+        UnhookWindowsHookEx(std::exchange(boxHook, nullptr));
+    }
+    return answer;
+}
+
+}  // namespace
+
+forms::Question::Answer Win32Question::ask(const std::string& prompt, const std::string& title) {
+    const int answer = messageBox(owner_, prompt, title, MB_YESNO | MB_DEFBUTTON1 | MB_APPLMODAL);
+    return answer == IDYES ? Answer::Yes : Answer::No;
+}
+
+void Win32FatalReport::report(const std::string& message) {
+    messageBox(owner_, message, title_, MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    PostQuitMessage(1);
+}
+
+}  // namespace winforms

@@ -1,0 +1,86 @@
+// The Windows side of the file seam, on the real system (under Wine in the
+// build): UTF-16 folder names, the log's exact bytes, and the reasons a
+// refused open is given.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "../fakes.h"
+#include "forms/win32/win32_files.h"
+#include "roundlog/roundlog.h"
+
+namespace {
+
+using forms::FileError;
+
+// A file's bytes, read through its UTF-16 name.
+std::string bytesOf(const forms::NativePath& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The reason an open of that path is refused, or Other if it is not.
+FileError refusal(const forms::NativePath& path) {
+    try {
+        forms::Win32FileSystem().openForAppend(path);
+    } catch (const forms::FileException& e) {
+        return e.failure().reason;
+    }
+    return FileError::Other;
+}
+
+TEST(Win32Files, TheWorkedExampleInAFolderNamedInAnyScript) {
+    fakes::TempDir dir;
+    const forms::NativePath folder = forms::NativePath(dir.path) / L"citt\u00E0 \u6771\u4EAC";
+    std::filesystem::create_directory(folder);
+    const forms::NativePath log = folder / L"logSorvina.txt";
+    for (int run = 0; run < 2; ++run) {
+        fakes::FixedFolder place(folder);
+        forms::Win32FileSystem files;
+        fakes::FixedClock clock;  // 2026-03-07 09:05:03
+        roundlog::RoundLog round(place, files, clock);
+        round.open();
+        round.appendHeader();
+        round.appendCall("5");
+        round.appendCall("42");
+        round.close();
+    }
+    const std::string once = fakes::kMorningHeader + fakes::record("5") + fakes::record("42");
+    ASSERT_EQ(once.size(), 145U);
+    EXPECT_EQ(bytesOf(log), once + once);  // the second run appends after it
+}
+
+TEST(Win32Files, FolderOfTheExecutable) {
+    EXPECT_EQ(forms::folderOf(L"C:\\Giochi\\Tombola\\tabellone.exe"), L"C:\\Giochi\\Tombola");
+    // A drive's root keeps its backslash, so the log's path has two in a row.
+    EXPECT_EQ(forms::folderOf(L"E:\\tabellone.exe"), L"E:\\");
+    EXPECT_EQ(roundlog::pathIn(forms::folderOf(L"E:\\tabellone.exe")).native(),
+              L"E:\\\\logSorvina.txt");
+    const forms::NativePath here = forms::Win32AppFolder().path();
+    EXPECT_TRUE(std::filesystem::is_regular_file(here / L"core_tests.exe")) << here.string();
+}
+
+TEST(Win32Files, RefusedOpensSayWhy) {
+    fakes::TempDir dir;
+    const forms::NativePath folder(dir.path);
+    EXPECT_EQ(refusal(folder / L"assente" / L"logSorvina.txt"), FileError::NotFound);
+    std::filesystem::create_directory(folder / L"logSorvina.txt");
+    EXPECT_EQ(refusal(folder / L"logSorvina.txt"), FileError::IsADirectory);
+    EXPECT_EQ(refusal(L"NUL"), FileError::NotRegular);
+
+    // Held by a program that shares nothing: in use. Once let go, it opens.
+    const forms::NativePath held = folder / L"tenuto.txt";
+    const HANDLE other = CreateFileW(held.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(refusal(held), FileError::Busy);
+    CloseHandle(other);
+    EXPECT_EQ(refusal(held), FileError::Other);
+}
+
+}  // namespace
