@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the board and every test, and runs them
-# all, on Linux and, under Wine, for Windows. Needs no display: the widget tests draw offscreen, and the tests that
-# drive the real program start virtual displays of their own.
+# all, on Linux and, under Wine, for Windows. Needs no display: the widget
+# tests draw offscreen, and the tests that drive the real program start
+# virtual displays of their own.
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/setup.sh
