@@ -24,12 +24,13 @@ add_custom_command(OUTPUT ${TABELLONE_ICON}
   DEPENDS window/pictures/colomba.gif
   VERBATIM)
 
-# Pictures by file name (stelle.gif is STELLE_GIF), fonts as FONT_n.
+# Pictures by file name (stelle.gif is STELLE_GIF, stelle@2x.png is
+# STELLE_2X_PNG), fonts as FONT_n.
 set(TABELLONE_RC_DATA "")
 foreach(picture IN LISTS TABELLONE_PICTURES)
   get_filename_component(name ${picture} NAME)
   string(TOUPPER ${name} name)
-  string(REPLACE "." "_" name ${name})
+  string(REGEX REPLACE "[.@]" "_" name ${name})
   string(APPEND TABELLONE_RC_DATA
     "${name} RCDATA \"${CMAKE_CURRENT_SOURCE_DIR}/${picture}\"\n")
 endforeach()

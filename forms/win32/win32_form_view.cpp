@@ -89,11 +89,11 @@ RECT toRect(const forms::PixelRect& r) {
     return {r.left, r.top, r.left + r.width, r.top + r.height};
 }
 
-// "stelle.gif" is the resource STELLE_GIF.
+// "stelle.gif" is the resource STELLE_GIF, "stelle@2x.png" STELLE_2X_PNG.
 std::wstring resourceName(const std::string& file) {
     std::wstring name = widen(file);
     for (wchar_t& c : name) {
-        c = c == L'.' ? L'_' : static_cast<wchar_t>(std::towupper(c));
+        c = c == L'.' || c == L'@' ? L'_' : static_cast<wchar_t>(std::towupper(c));
     }
     return name;
 }
