@@ -15,6 +15,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
                     int showCommand) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
+    const winforms::ComApartment com;
     const winforms::PictureDecoder pictures;
     winforms::registerEmbeddedFonts();
 

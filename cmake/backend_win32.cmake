@@ -12,7 +12,7 @@ add_library(tabellone_win32 STATIC
 target_compile_definitions(tabellone_win32 PUBLIC
   UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 target_link_libraries(tabellone_win32 PUBLIC tabellone_core
-  comctl32 gdiplus uxtheme shlwapi gdi32 user32)
+  comctl32 gdiplus uxtheme shlwapi oleacc ole32 gdi32 user32)
 
 # The icon: the dove of the Nuova button, made at build time.
 find_program(TABELLONE_CONVERT convert REQUIRED)

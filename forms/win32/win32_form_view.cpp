@@ -11,7 +11,9 @@
 #include <gdiplus.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cwctype>
+#include <set>
 #include <stdexcept>
 
 #include "forms/win32/win32_files.h"
@@ -31,7 +33,8 @@ constexpr const wchar_t* kFrameClass = L"TabelloneFrame";
 constexpr const wchar_t* kPictureClass = L"TabellonePicture";
 // Posted once after the first show: the form's Activate.
 constexpr UINT kActivateMessage = WM_APP + 1;
-constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+// Resizable and maximizable: the board zooms with the window.
+constexpr DWORD kWindowStyle = WS_OVERLAPPEDWINDOW;
 constexpr int kTwipsPerPixel = 15;
 // The space above and below a text box's line, which centres it.
 constexpr const wchar_t* kPaddingProperty = L"TabellonePadding";
@@ -67,6 +70,17 @@ UINT dpiOf(HWND hwnd) {
     return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
+MONITORINFO monitorInfo(HMONITOR handle) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(handle, &monitor);
+    return monitor;
+}
+
+MONITORINFO monitorOf(HWND hwnd) {
+    return monitorInfo(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST));
+}
+
 RECT windowRectFor(int clientWidth, int clientHeight, DWORD style, UINT dpi) {
     using AdjustFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
     static const auto adjustForDpi =
@@ -78,6 +92,16 @@ RECT windowRectFor(int clientWidth, int clientHeight, DWORD style, UINT dpi) {
         AdjustWindowRectEx(&r, style, FALSE, 0);
     }
     return r;
+}
+
+// The monitor's scale, reduced only as far as needed for the whole window,
+// frame included, to fit the monitor's work area.
+double startScaleOn(const forms::Form& form, HMONITOR monitor, UINT dpi) {
+    const RECT work = monitorInfo(monitor).rcWork;
+    const RECT frame = windowRectFor(0, 0, kWindowStyle, dpi);
+    return forms::startScale(form, forms::Scale::forDpi(dpi).pixelsPerTwip(),
+                             work.right - work.left, work.bottom - work.top,
+                             frame.right - frame.left, frame.bottom - frame.top);
 }
 
 COLORREF colourOf(forms::Color c) {
@@ -165,11 +189,23 @@ PictureDecoder::~PictureDecoder() {
     Gdiplus::GdiplusShutdown(token_);
 }
 
+ComApartment::ComApartment() {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+}
+
+ComApartment::~ComApartment() {
+    CoUninitialize();
+}
+
+// A picture as decoded from the drawing of the density in use.
 struct Win32FormView::Picture {
     Gdiplus::GpImage* image = nullptr;
     UINT width = 0;
     UINT height = 0;
 
+    Picture() = default;
+    Picture(const Picture&) = delete;
+    Picture& operator=(const Picture&) = delete;
     ~Picture() {
         if (image != nullptr) {
             gdip::GdipDisposeImage(image);
@@ -204,8 +240,12 @@ Win32FormView::Win32FormView(forms::Form& form, HINSTANCE instance)
         throw std::runtime_error("CreateWindowExW failed");
     }
     dpi_ = dpiOf(hwnd_);
-    scale_ = forms::Scale::forDpi(dpi_);
-    fitWindow();
+    // Screen readers' texts; without the service the controls keep the
+    // system's own names.
+    if (FAILED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IAccPropServices, reinterpret_cast<void**>(&annotations_)))) {
+        annotations_ = nullptr;
+    }
 
     tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                            WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -223,6 +263,7 @@ Win32FormView::Win32FormView(forms::Form& form, HINSTANCE instance)
     for (Control* c : form.children()) {
         create(*c, hwnd_);
     }
+    fitToScreen();
     // Focus rectangles always show: the keyboard is the form's, not the
     // dialog manager's, which would otherwise hide them until Tab is seen.
     SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL),
@@ -232,6 +273,14 @@ Win32FormView::Win32FormView(forms::Form& form, HINSTANCE instance)
 
 Win32FormView::~Win32FormView() {
     form_.setObserver(nullptr);
+    if (annotations_ != nullptr) {
+        const MSAAPROPID props[] = {PROPID_ACC_NAME, PROPID_ACC_DESCRIPTION};
+        for (const auto& [control, h] : windows_) {
+            annotations_->ClearHwndProps(h, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, props,
+                                         2);
+        }
+        annotations_->Release();
+    }
     if (IsWindow(hwnd_) != 0) {
         DestroyWindow(hwnd_);
     }
@@ -291,6 +340,21 @@ void Win32FormView::create(Control& control, HWND parent) {
          {Property::Font, Property::Text, Property::Enabled, Property::Visible}) {
         apply(control, p);
     }
+    applyAccessible(control);
+}
+
+// The name and description the form gives, as dynamic annotations: MSAA
+// and UI Automation clients read them in place of the system's own.
+void Win32FormView::applyAccessible(Control& control) {
+    const HWND h = hwndFor(control);
+    if (annotations_ == nullptr || h == nullptr) {
+        return;
+    }
+    const forms::Accessible a = form_.accessible(control);
+    const auto client = static_cast<DWORD>(OBJID_CLIENT);
+    annotations_->SetHwndPropStr(h, client, CHILDID_SELF, PROPID_ACC_NAME, widen(a.name).c_str());
+    annotations_->SetHwndPropStr(h, client, CHILDID_SELF, PROPID_ACC_DESCRIPTION,
+                                 widen(a.description).c_str());
 }
 
 void Win32FormView::place(Control& control) {
@@ -298,35 +362,63 @@ void Win32FormView::place(Control& control) {
         forms::pixelRect(form_, control, scale_, control.container() != nullptr);
     SetWindowPos(windows_.at(&control), nullptr, r.left, r.top, r.width, r.height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-    if (control.kind() == Kind::TextBox) {
-        centreText(control);
-    }
 }
 
 void Win32FormView::placeAll() {
+    // The font goes after the place: a text box centres its line in its
+    // new height.
+    std::set<HFONT> used;
     for (Control* c : form_.controls()) {
         place(*c);
         apply(*c, Property::Font);
+        used.insert(fontFor(c->font()));
     }
-    InvalidateRect(hwnd_, nullptr, TRUE);
+    // Fonts of other zooms are in no control any more.
+    for (auto it = fonts_.begin(); it != fonts_.end();) {
+        if (used.count(it->second) == 0) {
+            DeleteObject(it->second);
+            it = fonts_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
-void Win32FormView::fitWindow() {
-    if (fullScreen_) {
+void Win32FormView::fitToScreen() {
+    baseScale_ = startScaleOn(form_, MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), dpi_);
+    const forms::Scale base(baseScale_, 0, 0);
+    const RECT r = windowRectFor(base.x(form_.clientWidth()), base.y(form_.clientHeight()),
+                                 kWindowStyle, dpi_);
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    const RECT work = monitorOf(hwnd_).rcWork;
+    // Where the system put it, unless part of it is off the work area.
+    RECT now;
+    GetWindowRect(hwnd_, &now);
+    const LONG left = std::max(work.left, std::min(now.left, work.right - width));
+    const LONG top = std::max(work.top, std::min(now.top, work.bottom - height));
+    SetWindowPos(hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    rescale();
+}
+
+void Win32FormView::rescale() {
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    if (windows_.empty() || client.right <= 0 || client.bottom <= 0) {
+        return;  // still being built, or minimized
+    }
+    const forms::Scale fitted = forms::fitToClient(form_, baseScale_, client.right, client.bottom);
+    if (fitted.pixelsPerTwip() == scale_.pixelsPerTwip() && fitted.originX() == scale_.originX() &&
+        fitted.originY() == scale_.originY()) {
         return;
     }
-    const int width = scale_.x(form_.clientWidth()) - scale_.x(0);
-    const int height = scale_.y(form_.clientHeight()) - scale_.y(0);
-    const RECT r = windowRectFor(width, height, kWindowStyle, dpi_);
-    SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void Win32FormView::setDpi(UINT dpi) {
-    dpi_ = dpi;
-    const forms::Scale fresh = forms::Scale::forDpi(dpi);
-    scale_ = forms::Scale(fresh.pixelsPerTwip(), scale_.originX(), scale_.originY());
-    fitWindow();
+    scale_ = fitted;
+    if (const int density = forms::pictureDensity(scale_.pixelsPerTwip(), 1.0);
+        density != density_) {
+        density_ = density;
+        pictures_.clear();
+    }
     placeAll();
 }
 
@@ -460,9 +552,22 @@ LRESULT Win32FormView::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_DESTROY:
             PostQuitMessage(form_.failed() ? 1 : 0);
             return 0;
-        case WM_DPICHANGED:
-            setDpi(HIWORD(wParam));
+        case WM_SIZE:
+            rescale();
             return 0;
+        case WM_DPICHANGED: {
+            // The base scale for the new DPI; the system's suggested rect
+            // keeps the window's size in proportion, and the board zooms to it.
+            dpi_ = HIWORD(wParam);
+            const RECT& r = *reinterpret_cast<const RECT*>(lParam);
+            baseScale_ = startScaleOn(form_, MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), dpi_);
+            if (!fullScreen_) {
+                SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                             SWP_NOZORDER | SWP_NOACTIVATE);
+            }
+            rescale();
+            return 0;
+        }
         case WM_ERASEBKGND:
             return 1;
         case WM_PAINT:
@@ -644,7 +749,8 @@ Win32FormView::Picture* Win32FormView::picture(const std::string& name) {
     auto& slot = pictures_[name];
     if (!slot) {
         slot = std::make_unique<Picture>();
-        const std::string_view bytes = resourceData(resourceName(name).c_str());
+        const std::string file = forms::pictureAt(name, density_);
+        const std::string_view bytes = resourceData(resourceName(file).c_str());
         IStream* stream = SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()),
                                             static_cast<UINT>(bytes.size()));
         if (stream != nullptr) {
@@ -660,24 +766,39 @@ Win32FormView::Picture* Win32FormView::picture(const std::string& name) {
     return slot->image != nullptr ? slot.get() : nullptr;
 }
 
-// A picture at its own size (a pixel is 15 twips, so it grows with the
-// DPI like everything else), from the area's top-left corner, clipped.
+// Each pixel of the original picture covers 15 twips each way; the drawing
+// of the density in use has `density_` pixels for each of those.
+SIZE Win32FormView::pictureSize(const Picture& p) const {
+    const double devicePixels = kTwipsPerPixel * scale_.pixelsPerTwip() / density_;
+    return {std::lround(p.width * devicePixels), std::lround(p.height * devicePixels)};
+}
+
+// Drawn unscaled where the size matches, else smoothly resampled; the edges
+// are mirrored for the filter, so no colour of the opposite edge bleeds in.
 void Win32FormView::paintPicture(HDC dc, const std::string& name, const RECT& area) {
     Picture* p = picture(name);
     if (p == nullptr) {
         return;
     }
-    const int width = scale_.x(static_cast<int>(p->width) * kTwipsPerPixel) - scale_.x(0);
-    const int height = scale_.y(static_cast<int>(p->height) * kTwipsPerPixel) - scale_.y(0);
+    const SIZE size = pictureSize(*p);
+    const bool unscaled =
+        size.cx == static_cast<LONG>(p->width) && size.cy == static_cast<LONG>(p->height);
     Gdiplus::GpGraphics* g = nullptr;
     if (gdip::GdipCreateFromHDC(dc, &g) != Gdiplus::Ok) {
         return;
     }
-    gdip::GdipSetInterpolationMode(g, Gdiplus::InterpolationModeNearestNeighbor);
+    Gdiplus::GpImageAttributes* edges = nullptr;
+    gdip::GdipCreateImageAttributes(&edges);
+    gdip::GdipSetImageAttributesWrapMode(edges, Gdiplus::WrapModeTileFlipXY, 0, FALSE);
+    gdip::GdipSetInterpolationMode(g, unscaled ? Gdiplus::InterpolationModeNearestNeighbor
+                                               : Gdiplus::InterpolationModeHighQualityBicubic);
     gdip::GdipSetPixelOffsetMode(g, Gdiplus::PixelOffsetModeHalf);
     gdip::GdipSetClipRectI(g, area.left, area.top, area.right - area.left, area.bottom - area.top,
                            Gdiplus::CombineModeReplace);
-    gdip::GdipDrawImageRectI(g, p->image, area.left, area.top, width, height);
+    gdip::GdipDrawImageRectRectI(g, p->image, area.left, area.top, size.cx, size.cy, 0, 0,
+                                 static_cast<INT>(p->width), static_cast<INT>(p->height),
+                                 Gdiplus::UnitPixel, edges, nullptr, nullptr);
+    gdip::GdipDisposeImageAttributes(edges);
     gdip::GdipDeleteGraphics(g);
 }
 
@@ -710,9 +831,10 @@ void Win32FormView::drawButton(const DRAWITEMSTRUCT& item) {
     const int textHeight = textBox.bottom - textBox.top;
     int pictureWidth = 0;
     int pictureHeight = 0;
-    if (Picture* p = picture(c.picture)) {
-        pictureWidth = scale_.x(static_cast<int>(p->width) * kTwipsPerPixel) - scale_.x(0);
-        pictureHeight = scale_.y(static_cast<int>(p->height) * kTwipsPerPixel) - scale_.y(0);
+    if (const Picture* p = picture(c.picture)) {
+        const SIZE size = pictureSize(*p);
+        pictureWidth = size.cx;
+        pictureHeight = size.cy;
     }
     const int gap = scale_.y(4 * kTwipsPerPixel) - scale_.y(0);
     const int top = r.top + (r.bottom - r.top - pictureHeight - gap - textHeight) / 2 + shift;
@@ -783,6 +905,16 @@ void Win32FormView::centreText(Control& control) {
 
 void Win32FormView::propertyChanged(Control& control, Property property) {
     apply(control, property);
+    if (property != Property::Text && property != Property::Tag) {
+        return;
+    }
+    applyAccessible(control);
+    if (property == Property::Text && control.live) {
+        // A call: clients that follow the control read out its new name.
+        if (const HWND h = hwndFor(control); h != nullptr) {
+            NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, h, OBJID_CLIENT, CHILDID_SELF);
+        }
+    }
 }
 
 void Win32FormView::apply(Control& control, Property property) {
@@ -872,8 +1004,8 @@ void Win32FormView::updateTip(Control* hovered) {
     SendMessageW(tip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-// Full screen: the board centred on its monitor, the window's colour
-// around it; back to the framed window as it was.
+// Full screen: the window borderless over its whole monitor, the board
+// zoomed to fill it; back to the framed window as it was.
 void Win32FormView::windowRequested(forms::WindowRequest request) {
     const bool enter = request == forms::WindowRequest::ToggleFullScreen && !fullScreen_;
     if (enter == fullScreen_) {
@@ -883,26 +1015,17 @@ void Win32FormView::windowRequested(forms::WindowRequest request) {
     if (enter) {
         placement_.length = sizeof placement_;
         GetWindowPlacement(hwnd_, &placement_);
-        MONITORINFO monitor{};
-        monitor.cbSize = sizeof monitor;
-        GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &monitor);
-        const RECT& m = monitor.rcMonitor;
-        const forms::Scale plain = forms::Scale::forDpi(dpi_);
-        const int width = plain.x(form_.clientWidth());
-        const int height = plain.y(form_.clientHeight());
-        scale_ = forms::Scale(plain.pixelsPerTwip(), std::max(0L, (m.right - m.left - width) / 2),
-                              std::max(0L, (m.bottom - m.top - height) / 2));
+        const RECT m = monitorOf(hwnd_).rcMonitor;
         SetWindowLongPtrW(hwnd_, GWL_STYLE, WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN);
         SetWindowPos(hwnd_, HWND_TOP, m.left, m.top, m.right - m.left, m.bottom - m.top,
                      SWP_FRAMECHANGED | SWP_NOOWNERZORDER);
     } else {
-        scale_ = forms::Scale::forDpi(dpi_);
         SetWindowLongPtrW(hwnd_, GWL_STYLE, kWindowStyle | WS_VISIBLE | WS_CLIPCHILDREN);
         SetWindowPlacement(hwnd_, &placement_);
         SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
     }
-    placeAll();
+    rescale();
 }
 
 }  // namespace winforms

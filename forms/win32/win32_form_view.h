@@ -8,9 +8,16 @@
 // frames and picture boxes are small window classes of this file. Every
 // child is transparent to the mouse, so the top-level window sees all
 // input; the keyboard is taken in the message loop, before any control.
+//
+// The window opens at the monitor's scale, reduced only as far as needed to
+// fit the work area, and zooms the whole board with its size (maximized,
+// full screen). Screen readers get each control's name and description as
+// dynamic annotations on its window.
 #pragma once
 
 #include <windows.h>
+
+#include <oleacc.h>
 
 #include <map>
 #include <memory>
@@ -38,8 +45,18 @@ class PictureDecoder {
     ULONG_PTR token_ = 0;
 };
 
+// Initialises COM on the thread for its lifetime (apartment threaded).
+class ComApartment {
+  public:
+    ComApartment();
+    ~ComApartment();
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+};
+
 class Win32FormView : public forms::FormObserver {
   public:
+    // COM must be initialised on the thread, for the screen readers' texts.
     Win32FormView(forms::Form& form, HINSTANCE instance);
     ~Win32FormView() override;
     Win32FormView(const Win32FormView&) = delete;
@@ -47,6 +64,7 @@ class Win32FormView : public forms::FormObserver {
 
     HWND hwnd() const { return hwnd_; }
     HWND hwndFor(const forms::Control& control) const;
+    // Twips to the client area's pixels, as the board is drawn now.
     const forms::Scale& scale() const { return scale_; }
 
     // Shows the window; the form's Activate follows once, from the loop.
@@ -71,15 +89,24 @@ class Win32FormView : public forms::FormObserver {
     bool takeKey(const MSG& msg);
 
     void create(forms::Control& control, HWND parent);
+    // Places every control, and sets every font, at scale_.
     void placeAll();
     void place(forms::Control& control);
-    void fitWindow();
-    void setDpi(UINT dpi);
+    // The base scale for the monitor's DPI, reduced for the whole window to
+    // fit the monitor's work area; the window sized to it and moved onto it.
+    void fitToScreen();
+    // The scale for the client area: the base scale, zoomed to fill it.
+    void rescale();
+    void applyAccessible(forms::Control& control);
     void apply(forms::Control& control, forms::Property property);
     void centreText(forms::Control& control);
     void updateTip(forms::Control* hovered);
     void drawButton(const DRAWITEMSTRUCT& item);
+    // Draws a picture from the area's top-left corner at the board's zoom,
+    // clipped to the area.
     void paintPicture(HDC dc, const std::string& name, const RECT& area);
+    // A picture's size as drawn, in device pixels.
+    SIZE pictureSize(const Picture& p) const;
     void paintWindow();
 
     HFONT fontFor(const forms::Font& font);
@@ -93,7 +120,11 @@ class Win32FormView : public forms::FormObserver {
     HWND hwnd_ = nullptr;
     HWND tip_ = nullptr;
     forms::Scale scale_;
+    double baseScale_ = 1.0 / 15.0;  // pixels per twip before any zoom
     UINT dpi_ = 96;
+    // The pictures of the density in use, each decoded when first drawn.
+    int density_ = 1;
+    IAccPropServices* annotations_ = nullptr;
     std::unordered_map<const forms::Control*, HWND> windows_;
     std::unordered_map<HWND, forms::Control*> controls_;
     std::map<std::string, HFONT> fonts_;
