@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """End-to-end on other screens: screens.py --program PATH SCENARIO runs a copy
 of the executable on a virtual screen of some size and scale, and judges it by
-the screen, the log and (screen_reader) what AT-SPI clients are told."""
+the screen, the log and (screen_reader) what AT-SPI clients are told. With
+--wine PREFIX the program is the Windows .exe, run under Wine."""
 
 import argparse
 import os
@@ -21,6 +22,24 @@ CLIENT_W, CLIENT_H = 12975, 10170  # the board in twips
 NUMERI_TOP, ESTRAI, NUOVA = 750, (10830, 3270, 1335, 585), (10830, 8340, 1335, 1275)
 ESTRATTO, FRAME1 = (2460, 1830, 6945, 6465), (10830, 3930)
 TEAL, YELLOW = (0, 192, 192), (255, 255, 0)
+WINE = None  # the ready Wine prefix, when the program is a Windows .exe
+
+
+def open_desktop(size, env=None, wine_dpi=None):
+    """A desktop for the program; under Wine, `wine_dpi` is Wine's own DPI
+    (its LogPixels), which a Windows program reads as the monitor's."""
+    desktop = Desktop(size, env)
+    try:
+        if WINE:
+            desktop.use_wine(WINE)
+            if wine_dpi:
+                subprocess.run(["wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v",
+                                "LogPixels", "/t", "REG_DWORD", "/d", str(wine_dpi), "/f"],
+                               env=desktop.env, check=True, capture_output=True)
+    except BaseException:
+        desktop.close()
+        raise
+    return desktop
 
 
 def cell_twips(index):  # num(index), within the window: ten to a row, in blocks
@@ -50,7 +69,7 @@ class Board:
     def __init__(self, desktop, program, folder):
         self.desktop = desktop
         self.log_path = os.path.join(folder, "logSorvina.txt")
-        exe = shutil.copy2(program, os.path.join(folder, "tabellone"))
+        exe = shutil.copy2(program, os.path.join(folder, desktop.program_name()))
         self.proc = desktop.run_program(exe, cwd=desktop.home)
         self.window = wait_until(lambda: self.desktop.visible_windows(TITLE), "the board")[0]
         self.wait(lambda s: all(self.cell_colour(s, i) == TEAL for i in (0, 89)), "the board drawn")
@@ -115,14 +134,17 @@ def play_by_mouse(board):
     board.wait_calls(2, "a draw by Estrai")
 
 
-def fits(size, env):
+def fits(size, env=None, wine_dpi=None):
     def scenario(program, folder):
-        desktop = Desktop(size, env)
+        desktop = open_desktop(size, env, wine_dpi)
         try:
             board = Board(desktop, program, folder)
             x, y, w, h = board.frame()
             check(x >= 0 and y >= 0 and x + w <= size[0] and y + h <= size[1],
                   f"the window with its frame {w}x{h}+{x}+{y} is on the {size} screen")
+            if wine_dpi:  # scaled for the DPI, not left at 96 (15 twips to a pixel)
+                check(board.window.width > round(CLIENT_W / 15), f"{board.window} drawn at "
+                      f"{wine_dpi} DPI, reduced to fit")
             play_by_mouse(board)
             board.close()
         finally:
@@ -132,7 +154,7 @@ def fits(size, env):
 
 def maximized(size):
     def scenario(program, folder):
-        desktop = Desktop(size)
+        desktop = open_desktop(size)
         try:
             board = Board(desktop, program, folder)
             frame = re.search(r"Parent window id: (0x[0-9a-f]+)",
@@ -239,6 +261,7 @@ SCENARIOS = {
     "fits_1024x768_font_dpi_192": fits((1024, 768), {"QT_FONT_DPI": "192"}),
     "maximized_1920x1080": maximized((1920, 1080)),
     "maximized_3840x2160": maximized((3840, 2160)),
+    "fits_1366x768_wine_dpi_120": fits((1366, 768), wine_dpi=120),
     "keyboard_only": keyboard_only,
     "screen_reader": screen_reader,
 }
@@ -247,8 +270,12 @@ SCENARIOS = {
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True, help="the built tabellone executable")
+    parser.add_argument("--wine", metavar="PREFIX",
+                        help="the program is a Windows .exe: run it under Wine, in a copy of "
+                             "this ready Wine prefix")
     parser.add_argument("scenario", choices=SCENARIOS)
     args = parser.parse_args()
+    WINE = args.wine
     home = tempfile.mkdtemp(prefix="tabellone-screens-")
     try:
         SCENARIOS[args.scenario](os.path.abspath(args.program), home)
