@@ -420,6 +420,9 @@ void Win32FormView::rescale() {
         pictures_.clear();
     }
     placeAll();
+    if (hovered_ != nullptr) {
+        updateTip(hovered_);  // its rectangle moved
+    }
 }
 
 void Win32FormView::show(int showCommand) {
