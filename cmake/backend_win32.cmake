@@ -24,9 +24,12 @@ add_custom_command(OUTPUT ${TABELLONE_ICON}
   DEPENDS window/pictures/colomba.gif
   VERBATIM)
 
-# Pictures by file name (stelle.gif is STELLE_GIF), fonts as FONT_n.
+# Pictures by file name (stelle.gif is STELLE_GIF), fonts as FONT_n. The
+# Windows board draws the pictures at their own pixel size only.
 set(TABELLONE_RC_DATA "")
-foreach(picture IN LISTS TABELLONE_PICTURES)
+set(win32_pictures ${TABELLONE_PICTURES})
+list(FILTER win32_pictures EXCLUDE REGEX "@")
+foreach(picture IN LISTS win32_pictures)
   get_filename_component(name ${picture} NAME)
   string(TOUPPER ${name} name)
   string(REPLACE "." "_" name ${name})
