@@ -25,7 +25,8 @@ add_custom_command(OUTPUT ${TABELLONE_ICON}
   VERBATIM)
 
 # Pictures by file name (stelle.gif is STELLE_GIF, stelle@2x.png is
-# STELLE_2X_PNG), fonts as FONT_n.
+# STELLE_2X_PNG), fonts as FONT_n. The 2x and 3x drawings are for zoomed
+# boards; each is decoded only when a board at its density first draws it.
 set(TABELLONE_RC_DATA "")
 foreach(picture IN LISTS TABELLONE_PICTURES)
   get_filename_component(name ${picture} NAME)
