@@ -47,8 +47,11 @@ Point Scale::toTwips(int px, int py) const {
 }
 
 int Scale::fontPixels(FontSize4 size) const {
+    // Rounded down, so that text never outgrows the box that was sized for
+    // it at the reference scale; the small step covers the error of 1/15.
     const double points = static_cast<double>(size) / 10000.0;
-    return std::max(1, roundEdge(points * kTwipsPerPoint * pixelsPerTwip_));
+    return std::max(1,
+                    static_cast<int>(std::floor(points * kTwipsPerPoint * pixelsPerTwip_ + 1e-6)));
 }
 
 PixelRect pixelRect(const Form& form, const Control& control, const Scale& scale,

@@ -39,7 +39,8 @@ class Scale {
     // A twips point in a device pixel: a control's drawn pixels are exactly
     // the pixels whose point it contains, so hit tests agree with the screen.
     Point toTwips(int px, int py) const;
-    // A font's size in whole device pixels (at least 1): a point is 20 twips.
+    // A font's size in whole device pixels (at least 1, rounded down): a
+    // point is 20 twips.
     int fontPixels(FontSize4 size) const;
 
   private:

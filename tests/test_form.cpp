@@ -216,8 +216,9 @@ TEST(Form, AFailingHandlerIsReportedOnceAndEndsDispatch) {
 TEST(Geometry, EdgesRoundOnTheirOwnAndPixelsMapBack) {
     const forms::Scale at96;
     EXPECT_EQ(at96.x(7), 0);
-    EXPECT_EQ(at96.x(8), 1);                 // 8/15 is past the half
-    EXPECT_EQ(at96.fontPixels(217500), 29);  // 21.75 pt at 96 dpi
+    EXPECT_EQ(at96.x(8), 1);                                   // 8/15 is past the half
+    EXPECT_EQ(at96.fontPixels(217500), 29);                    // 21.75 pt at 96 dpi
+    EXPECT_EQ(forms::Scale(0.06, 0, 0).fontPixels(82500), 9);  // 9.9 px: never larger
     for (const double dpi : {96.0, 120.0, 144.0, 192.0, 72.0 * 5}) {
         const forms::Scale s(dpi / 1440.0, 13, -4);
         for (int t = 0; t < 13000; t += 900) {
