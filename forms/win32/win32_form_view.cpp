@@ -608,6 +608,25 @@ LRESULT Win32FormView::controlColour(HDC dc, HWND child) {
     return reinterpret_cast<LRESULT>(brushFor(back));
 }
 
+void Win32FormView::paintBox(HWND hwnd) {
+    PAINTSTRUCT ps;
+    const HDC dc = BeginPaint(hwnd, &ps);
+    auto* view = reinterpret_cast<Win32FormView*>(
+        GetWindowLongPtrW(GetAncestor(hwnd, GA_ROOT), GWLP_USERDATA));
+    RECT r;
+    GetClientRect(hwnd, &r);
+    if (view != nullptr) {
+        const Control* c = view->controls_.at(hwnd);
+        FillRect(dc, &r, view->brushFor(colourOf(c->backColor())));
+        if (c->kind() == forms::Kind::PictureBox) {
+            view->paintPicture(dc, c->picture, r);
+        } else {
+            DrawEdge(dc, &r, EDGE_ETCHED, BF_RECT);
+        }
+    }
+    EndPaint(hwnd, &ps);
+}
+
 LRESULT CALLBACK Win32FormView::frameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_CTLCOLORSTATIC:
@@ -618,21 +637,9 @@ LRESULT CALLBACK Win32FormView::frameProc(HWND hwnd, UINT msg, WPARAM wParam, LP
             return SendMessageW(GetAncestor(hwnd, GA_ROOT), msg, wParam, lParam);
         case WM_ERASEBKGND:
             return 1;
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            const HDC dc = BeginPaint(hwnd, &ps);
-            auto* view = reinterpret_cast<Win32FormView*>(
-                GetWindowLongPtrW(GetAncestor(hwnd, GA_ROOT), GWLP_USERDATA));
-            RECT r;
-            GetClientRect(hwnd, &r);
-            if (view != nullptr) {
-                const Control* c = view->controls_.at(hwnd);
-                FillRect(dc, &r, view->brushFor(colourOf(c->backColor())));
-            }
-            DrawEdge(dc, &r, EDGE_ETCHED, BF_RECT);
-            EndPaint(hwnd, &ps);
+        case WM_PAINT:
+            paintBox(hwnd);
             return 0;
-        }
         default:
             return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
@@ -642,21 +649,9 @@ LRESULT CALLBACK Win32FormView::pictureProc(HWND hwnd, UINT msg, WPARAM wParam, 
     switch (msg) {
         case WM_ERASEBKGND:
             return 1;
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            const HDC dc = BeginPaint(hwnd, &ps);
-            auto* view = reinterpret_cast<Win32FormView*>(
-                GetWindowLongPtrW(GetAncestor(hwnd, GA_ROOT), GWLP_USERDATA));
-            RECT r;
-            GetClientRect(hwnd, &r);
-            if (view != nullptr) {
-                const Control* c = view->controls_.at(hwnd);
-                FillRect(dc, &r, view->brushFor(colourOf(c->backColor())));
-                view->paintPicture(dc, c->picture, r);
-            }
-            EndPaint(hwnd, &ps);
+        case WM_PAINT:
+            paintBox(hwnd);
             return 0;
-        }
         default:
             return DefWindowProcW(hwnd, msg, wParam, lParam);
     }

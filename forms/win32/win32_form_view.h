@@ -82,6 +82,9 @@ class Win32FormView : public forms::FormObserver {
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK frameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK pictureProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    // Paints a frame or a picture box: its back colour, then its picture,
+    // or a frame's etched edge.
+    static void paintBox(HWND hwnd);
     static LRESULT CALLBACK childProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                       UINT_PTR id, DWORD_PTR data);
     LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
