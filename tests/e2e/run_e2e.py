@@ -430,11 +430,10 @@ def calls_and_strip(desktop, program, folder):
 
 
 def keyboard(desktop, program, folder):
-    """Tab walks the tab order; Return and Space (let go) click the focused button."""
+    """A round with the keyboard alone: Tab walks the tab order, Return and Space
+    (let go) click the focused button, Return on a cell calls it, on a slot
+    cancels it, and on the window closes the big number."""
     board = Board(desktop, program, folder)
-    board.new_round()
-    board.call(3)
-    board.close_big_number()  # gives the focus to the window itself
     order = [("Nuova", NUOVA), *((f"slot {k}", slot_twips(k)) for k in range(3)),
              ("Estrai", ESTRAI), *((f"cell {i + 1}", cell_twips(i)) for i in (19, 9, 20))]
 
@@ -453,12 +452,20 @@ def keyboard(desktop, program, folder):
             check(not step or overlaps(box, board.rect(order[step - 1][1])),
                   f"the focus mark left {order[step - 1][0]}")
 
+    def big_number_closed_by_return():
+        desktop.key("Return")
+        board.wait(lambda s: not board.big_number_shown(s) and None not in board.cell_states(s),
+                   "the big number closed by Return")
+
     tab_to([0])
     # Return on Nuova asks the question; Escape gives the focus back to Nuova.
     desktop.key("Return")
     board.open_question(click=False)
     desktop.key("Escape")
     board.question_gone()
+    desktop.key("Return")
+    board.open_question(click=False)
+    board.new_round(ask=False)
     tab_to(range(1, 5))
 
     # Space on Estrai: held down it only presses the button, let go it draws.
@@ -469,14 +476,23 @@ def keyboard(desktop, program, folder):
     check(not board.big_number_shown(down) and board.log() == board.logged,
           "no draw while Space is held")
     desktop.xdotool("keyup", "space")
-    board.drawn("the draw on Space released")
-    board.close_big_number()
+    first, _ = board.drawn("the draw on Space released")
+    big_number_closed_by_return()
 
     tab_to(range(5))
     desktop.key("Return")  # on Estrai: a draw
-    board.drawn("the draw on Return")
-    board.close_big_number()
+    newest, _ = board.drawn("the draw on Return")
+    big_number_closed_by_return()
+    desktop.key("Return")  # on the window, with the board shown: nothing
     tab_to(range(len(order)))  # past Estrai, the cells in their own order
+    if 21 not in (first, newest):
+        desktop.key("Return")  # on cell 21: its call
+        board.expect_log(call_record(21), "the call of 21 by Return")
+        big_number_closed_by_return()
+        newest = 21
+    desktop.key("Tab", "Tab", "Return")  # the newest call, in the first slot
+    board.wait(lambda s: board.cell_state(s, newest - 1) == "free",
+               f"{newest} cancelled by Return")
     board.close()
 
 

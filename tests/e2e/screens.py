@@ -180,35 +180,6 @@ def maximized(size):
     return scenario
 
 
-def keyboard_only(program, folder):
-    """A round with keys alone: new round, a call, the big number closed, a
-    draw, a cancel."""
-    desktop = Desktop()
-    try:
-        board = Board(desktop, program, folder)
-        key = desktop.key
-        key("Tab", "Return")  # from the window: Nuova, and its question
-        wait_until(lambda: desktop.visible_windows(QUESTION_TITLE), "the question")
-        key("Return")  # Sì
-        wait_until(lambda: b"NUOVO GIRO DI SORVINA" in board.log(), "a round header")
-        wait_until(lambda: not desktop.visible_windows(QUESTION_TITLE), "the question gone")
-        # Nuova, the three slots, Estrai, then the first cell in tab order: 20.
-        key(*["Tab"] * 5, "Return")
-        check(board.wait_calls(1, "a call by Enter") == [20], "Enter on cell 20 calls 20")
-        key("Return")
-        board.wait(lambda s: board.cell_colour(s, 19) == YELLOW, "the big number closed by Enter")
-        key("Tab", *["Tab"] * 4, "Return")  # the window, Nuova, the slots, Estrai
-        drawn = board.wait_calls(2, "a draw by Enter")[1]
-        key("Return")
-        board.wait(lambda s: board.cell_colour(s, drawn - 1) == YELLOW, "the board back")
-        key("Tab", "Tab", "Return")  # the newest call, in the first slot
-        board.wait(lambda s: board.cell_colour(s, drawn - 1) == TEAL, f"{drawn} cancelled")
-        check(board.calls() == [20, drawn], "a cancel logs nothing")
-        board.close()
-    finally:
-        desktop.close()
-
-
 def screen_reader(program, folder):
     """Under a private D-Bus session with the AT-SPI registry: 90 cells named
     1 to 90; a call makes its cell "chiamato" and names the big number."""
@@ -262,7 +233,6 @@ SCENARIOS = {
     "maximized_1920x1080": maximized((1920, 1080)),
     "maximized_3840x2160": maximized((3840, 2160)),
     "fits_1366x768_wine_dpi_120": fits((1366, 768), wine_dpi=120),
-    "keyboard_only": keyboard_only,
     "screen_reader": screen_reader,
 }
 
