@@ -113,12 +113,14 @@ TEST(Board, DefaultsAreTakenFromCellZeroOnly) {
     rig.cell(0).setBackColor(rgb(200, 0, 0));
     rig.cell(0).setFontSize4(180000);
     rig.cell(1).setFontSize4(300000);
+    rig.cell(3).setFontSize4(220000);  // 22 points exactly: called-sized
     rig.cell(2).setTag("ok");
     rig.open();
     EXPECT_EQ(rig.cell(2).tag(), "");
     rig.newRound();
     expectFree(rig.cell(0), rgb(0, 192, 192), 180000);
     expectFree(rig.cell(1), rgb(0, 192, 192), 240000);
+    expectFree(rig.cell(3), rgb(0, 192, 192), 160000);
     rig.dblClick(rig.cell(4));
     rig.dblClick(rig.slot(0));
     expectFree(rig.cell(4), rgb(200, 0, 0), 180000);

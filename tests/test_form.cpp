@@ -312,6 +312,38 @@ TEST(Layout, TabWalksTheCellsInItsOwnOrder) {
     EXPECT_EQ(form->control("last", 2).tabIndex, 7);
 }
 
+// The window's own stack, top first, with each control's place; the strip
+// and the big number as the caller reads them.
+TEST(Layout, TheWindowsStackAndTheLookOfTheStripAndTheBigNumber) {
+    auto form = window::makeTabellone();
+    Strings stack;
+    for (const Control* c : form->children()) {
+        const Rect& r = c->rect();
+        stack.push_back(c->name() + std::to_string(c->index()) + " " + std::to_string(r.left) +
+                        "," + std::to_string(r.top) + " " + std::to_string(r.width) + "x" +
+                        std::to_string(r.height));
+    }
+    EXPECT_EQ(stack, (Strings{"Picture26 10260,90 2745x2505", "numeri-1 0,750 10695x9405",
+                              "estrai-1 10830,3270 1335x585", "Frame1-1 10830,3930 1335x4245",
+                              "nuova-1 10830,8340 1335x1275", "Picture24 0,870 2385x2535",
+                              "estratto-1 2460,1830 6945x6465", "Label1-1 0,-30 8415x1125"}));
+    for (int k = 0; k < window::kSlots; ++k) {
+        const Control& s = form->control("last", k);
+        EXPECT_EQ(
+            std::tuple(s.rect().top, s.backColor(), s.foreColor(), s.font().size, s.toolTipText()),
+            std::tuple(1200 + 960 * k, forms::rgb(0, 0, 128), forms::rgb(255, 255, 0), 240000,
+                       "Doppi click per annullare il numero"));
+    }
+    const Control& big = form->control("estratto");
+    EXPECT_EQ(std::tuple(big.toolTipText(), big.font().size, big.font().bold, big.font().italic),
+              std::tuple("Doppio Click per chiudere!", 2302500, true, true));
+    const Control& title = form->control("Label1");
+    EXPECT_EQ(
+        std::tuple(title.caption(), title.foreColor(), form->control("nuova").caption(),
+                   form->control("estrai").caption()),
+        std::tuple("Numeri Estratti della Sorvina", forms::rgb(255, 255, 0), "Nuova", "Estrai"));
+}
+
 // While the board is shown it wholly covers the big number, and each cell
 // takes the input over its whole square; hiding the board uncovers the big
 // number and the stars on the left. The buttons, the right stars and the

@@ -67,9 +67,22 @@ TEST(RoundLog, PathsDatesAndNames) {
     EXPECT_EQ(forms::displayPath("a\xE2\x82\xAC|\xC0\xAF|\xED\xA0\x80|\xF4\x90|\xE2\x82"),
               "a\xE2\x82\xAC|" + kFffd + kFffd + "|" + kFffd + kFffd + kFffd + "|" + kFffd + kFffd +
                   "|" + kFffd);
-    // The executable lies in the folder the system gives for it.
+    // The executable lies in the folder the system gives for it, taken from
+    // the link as bytes, however long; with no folder there, nothing is made up.
     EXPECT_TRUE(std::filesystem::equivalent(
         forms::PosixAppFolder().path() / program_invocation_short_name, "/proc/self/exe"));
+    TempDir dir;
+    const std::string far = "/sala/citt\xE0/" + std::string(300, 'p');
+    for (const std::string& target : {far + "/tabellone", std::string("tabellone")}) {
+        const std::string link = dir.path + "/exe" + std::to_string(target.size());
+        std::filesystem::create_symlink(target, link);
+        if (target == "tabellone") {
+            EXPECT_THROW(forms::PosixAppFolder(link).path(), forms::FileException);
+        } else {
+            EXPECT_EQ(forms::PosixAppFolder(link).path().native(), far);
+        }
+    }
+    EXPECT_THROW(forms::PosixAppFolder(dir.path + "/none").path(), forms::FileException);
 }
 
 // A round opened on 7 March 2026 at 09:05:03, then 5 and 42 called.

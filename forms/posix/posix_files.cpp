@@ -260,7 +260,7 @@ NativePath PosixAppFolder::path() {
     // The link's length is not known in advance and has no fixed limit.
     std::string target(256, '\0');
     for (;;) {
-        const ssize_t n = ::readlink("/proc/self/exe", target.data(), target.size());
+        const ssize_t n = ::readlink(link_.c_str(), target.data(), target.size());
         if (n < 0) {
             FileFailure failure = posixFailure(errno);
             failure.reason = FileError::NoFolder;

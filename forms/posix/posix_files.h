@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "forms/files.h"
 
@@ -16,10 +17,14 @@ class PosixFileSystem : public FileSystem {
 };
 
 // The folder of /proc/self/exe: the executable as the kernel ran it, with
-// symbolic links resolved.
+// symbolic links resolved. Another link may be named, for tests.
 class PosixAppFolder : public AppFolder {
   public:
+    explicit PosixAppFolder(std::string link = "/proc/self/exe") : link_(std::move(link)) {}
     NativePath path() override;
+
+  private:
+    std::string link_;
 };
 
 // The portable reason for an errno value, with the system's text.

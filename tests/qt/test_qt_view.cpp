@@ -98,6 +98,10 @@ class QtViewTest : public QObject {
         QCOMPARE(cell->font().pixelSize(), 29);  // 21.75 pt at 96 dpi
         QCOMPARE(qobject_cast<QLabel*>(widget("Label2"))->font().family(),
                  QStringLiteral("Liberation Sans"));
+        auto* title = qobject_cast<QLabel*>(widget("Label1"));
+        QCOMPARE(title->text(), QStringLiteral("Numeri Estratti della Sorvina"));
+        QCOMPARE(title->palette().color(QPalette::WindowText), QColor(255, 255, 0));
+        QCOMPARE(qobject_cast<QAbstractButton*>(widget("nuova"))->text(), QStringLiteral("Nuova"));
 
         forms::Control& model = control("num", 41);
         model.setBackColor(forms::rgb(255, 255, 0));
