@@ -17,11 +17,10 @@ sys.dont_write_bytecode = True  # keep the source folder clean
 
 from desktop import Desktop, check, wait_until
 
-TITLE, QUESTION_TITLE = "TABELLONE DELLA SORVINA", "Nuovo giro di sorvina"
+from run_e2e import (ESTRAI, ESTRATTO, NUMERI, NUOVA, QUESTION_TITLE, TEAL, TITLE, YELLOW,
+                     cell_twips, near)
+
 CLIENT_W, CLIENT_H = 12975, 10170  # the board in twips
-NUMERI_TOP, ESTRAI, NUOVA = 750, (10830, 3270, 1335, 585), (10830, 8340, 1335, 1275)
-ESTRATTO, FRAME1 = (2460, 1830, 6945, 6465), (10830, 3930)
-TEAL, YELLOW = (0, 192, 192), (255, 255, 0)
 WINE = None  # the ready Wine prefix, when the program is a Windows .exe
 
 
@@ -40,20 +39,6 @@ def open_desktop(size, env=None, wine_dpi=None):
         desktop.close()
         raise
     return desktop
-
-
-def cell_twips(index):  # num(index), within the window: ten to a row, in blocks
-    row, column = divmod(index, 10)
-    return (210 + 900 * column + (990 if column >= 5 else 0),
-            NUMERI_TOP + 480 + 900 * row + 180 * (row // 3), 820, 820)
-
-
-def slot_twips(k):
-    return FRAME1[0] + 300, FRAME1[1] + 1200 + 960 * k, 800, 800
-
-
-def near(colour, target, tolerance=3):
-    return all(abs(a - b) <= tolerance for a, b in zip(colour, target))
 
 
 def geometry(desktop, window_id):  # absolute x, y, width, height of an X window
@@ -95,7 +80,7 @@ class Board:
         left, top, _, _ = cell_twips(index)
         x, y = self.at(left + 110, top + 110)
         c = tuple(shot.row(y, x, x + 1))
-        return next((t for t in (TEAL, YELLOW) if near(c, t)), c)
+        return next((t for t in (TEAL, YELLOW) if near(c, t, 3)), c)
 
     def wait(self, predicate, what):
         return wait_until(lambda: (lambda s: s if predicate(s) else None)(self.desktop.shot()), what)
@@ -169,8 +154,9 @@ def maximized(size):
             board.wait(lambda s: [board.cell_colour(s, i) for i in (0, 9, 80, 89)] == [TEAL] * 4,
                        "the board zoomed to the window")
             shot = desktop.shot()
-            gap = board.at(5150, NUMERI_TOP + 1000)  # between columns 5 and 6
-            check(not near(tuple(shot.row(gap[1], gap[0], gap[0] + 1)), TEAL), "no cell in the gap")
+            gap = board.at(5150, NUMERI[1] + 1000)  # between columns 5 and 6
+            check(not near(tuple(shot.row(gap[1], gap[0], gap[0] + 1)), TEAL, 3),
+                  "no cell in the gap")
             board.new_round_by_mouse()
             desktop.double_click(*board.centre(cell_twips(44)))
             check(board.wait_calls(1, "45 called") == [45], "a double-click on cell 45 calls 45")
