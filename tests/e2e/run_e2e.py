@@ -13,7 +13,7 @@ import time
 
 sys.dont_write_bytecode = True  # keep the source folder clean
 
-from desktop import Desktop, changed_box, check, double_click_args, wait_until
+from desktop import Desktop, changed_box, check, wait_until
 
 TITLE, QUESTION_TITLE = "TABELLONE DELLA SORVINA", "Nuovo giro di sorvina"
 LOG_NAME = "logSorvina.txt"
