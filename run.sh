@@ -33,6 +33,12 @@ fi
 
 shot="$PWD/$build/tabellone.png"
 display=":$((90 + RANDOM % 400))"
+# A session of its own: the toolkit wants a private runtime folder.
+runtime=""
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    runtime=$(mktemp -d)
+    export XDG_RUNTIME_DIR="$runtime"
+fi
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 board=""
@@ -40,6 +46,7 @@ cleanup() {
     [ -n "$board" ] && kill "$board" 2>/dev/null
     [ "$build" = build-win32 ] && wineserver -k 2>/dev/null
     kill "$xvfb" 2>/dev/null
+    if [ -n "$runtime" ]; then rm -rf "$runtime"; fi
 }
 trap cleanup EXIT
 export DISPLAY="$display"
