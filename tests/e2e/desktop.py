@@ -1,5 +1,6 @@
 """A private X desktop (Xvfb, openbox) driven by xdotool and read by import."""
 
+import argparse
 import collections
 import os
 import re
@@ -63,6 +64,19 @@ def changed_box(a, b, x0, y0, x1, y1):
             lo, hi = min(xs), max(xs) + 1
             box = [min(box[0], lo), box[1], max(box[2], hi), y + 1] if box else [lo, y, hi, y + 1]
     return tuple(box) if box else None
+
+
+def arguments(scenarios, reference=False):
+    """The command line of a suite: the program, how to run it, the scenario."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--program", required=True, help="the built tabellone executable")
+    parser.add_argument("--wine", metavar="PREFIX",
+                        help="the program is a Windows .exe: run it under Wine, in a copy of "
+                             "this ready Wine prefix")
+    if reference:
+        parser.add_argument("--reference", help="same_colours: the program of the other backend")
+    parser.add_argument("scenario", choices=scenarios)
+    return parser.parse_args()
 
 
 def double_click_args(x, y):  # for xdotool, 40 ms between the clicks

@@ -2,7 +2,6 @@
 """End-to-end: run_e2e.py --program PATH SCENARIO runs a copy of the executable
 on its own X desktop and judges it only by the screen and the log's bytes."""
 
-import argparse
 import os
 import re
 import shutil
@@ -13,7 +12,7 @@ import time
 
 sys.dont_write_bytecode = True  # keep the source folder clean
 
-from desktop import Desktop, changed_box, check, wait_until
+from desktop import Desktop, arguments, changed_box, check, wait_until
 
 TITLE, QUESTION_TITLE = "TABELLONE DELLA SORVINA", "Nuovo giro di sorvina"
 LOG_NAME = "logSorvina.txt"
@@ -599,14 +598,7 @@ SCENARIOS = {f.__name__: f for f in (start_and_new_round, calls_and_strip, keybo
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--program", required=True, help="the built tabellone executable")
-    parser.add_argument("--wine", metavar="PREFIX",
-                        help="the program is a Windows .exe: run it under Wine, in a copy of "
-                             "this ready Wine prefix")
-    parser.add_argument("--reference", help="same_colours: the program of the other backend")
-    parser.add_argument("scenario", choices=SCENARIOS)
-    args = parser.parse_args()
+    args = arguments(SCENARIOS, reference=True)
     desktop = Desktop()
     try:
         if args.wine:

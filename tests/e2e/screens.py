@@ -4,7 +4,6 @@ of the executable on a virtual screen of some size and scale, and judges it by
 the screen, the log and (screen_reader) what AT-SPI clients are told. With
 --wine PREFIX the program is the Windows .exe, run under Wine."""
 
-import argparse
 import os
 import re
 import shutil
@@ -15,7 +14,7 @@ import time
 
 sys.dont_write_bytecode = True  # keep the source folder clean
 
-from desktop import Desktop, check, wait_until
+from desktop import Desktop, arguments, check, wait_until
 
 from run_e2e import (ESTRAI, ESTRATTO, NUMERI, NUOVA, QUESTION_TITLE, TEAL, TITLE, YELLOW,
                      cell_twips, near)
@@ -224,13 +223,7 @@ SCENARIOS = {
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--program", required=True, help="the built tabellone executable")
-    parser.add_argument("--wine", metavar="PREFIX",
-                        help="the program is a Windows .exe: run it under Wine, in a copy of "
-                             "this ready Wine prefix")
-    parser.add_argument("scenario", choices=SCENARIOS)
-    args = parser.parse_args()
+    args = arguments(SCENARIOS)
     WINE = args.wine
     home = tempfile.mkdtemp(prefix="tabellone-screens-")
     try:
