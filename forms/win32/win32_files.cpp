@@ -215,7 +215,7 @@ NativePath Win32AppFolder::path() {
             if (folder.empty()) {
                 throw FileException({FileError::NoFolder, 0, {}});
             }
-            return NativePath(std::move(folder));
+            return {std::move(folder)};
         }
         // Cut short: the path is longer than the buffer.
         buffer.resize(buffer.size() * 2);

@@ -11,6 +11,7 @@
 #include <gdiplus.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cwctype>
 #include <set>
@@ -274,10 +275,10 @@ Win32FormView::Win32FormView(forms::Form& form, HINSTANCE instance)
 Win32FormView::~Win32FormView() {
     form_.setObserver(nullptr);
     if (annotations_ != nullptr) {
-        const MSAAPROPID props[] = {PROPID_ACC_NAME, PROPID_ACC_DESCRIPTION};
+        std::array<MSAAPROPID, 2> props{PROPID_ACC_NAME, PROPID_ACC_DESCRIPTION};
         for (const auto& [control, h] : windows_) {
-            annotations_->ClearHwndProps(h, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, props,
-                                         2);
+            annotations_->ClearHwndProps(h, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                         props.data(), static_cast<int>(props.size()));
         }
         annotations_->Release();
     }
