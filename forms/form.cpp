@@ -180,6 +180,9 @@ void Form::setDown(Control* button, bool down) {
 }
 
 void Form::pointerPress(Point p) {
+    // A press whose release never came (the platform lost the pointer)
+    // ends here: its button comes back up and will not click.
+    setDown(std::exchange(pressed_, nullptr), false);
     Control* c = controlAt(p);
     pressed_ = c;
     if (c == nullptr || !acceptsInput(*c)) {

@@ -127,6 +127,10 @@ TEST(Form, AButtonClicksOnlyWhenPressedAndReleasedOnIt) {
     s.ok.setEnabled(false);
     s.ok.setEnabled(true);
     s.release(kOk);  // disabled while held: no click
+    s.press(kOk);
+    s.press(kBack);  // the release was lost: ok comes back up
+    EXPECT_FALSE(s.ok.down());
+    s.release(kOk);
     EXPECT_EQ(s.events, (Strings{"ok.click-1"}));
 }
 
