@@ -6,12 +6,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build}"
 
-mapfile -t sources < <(git ls-files '*.cpp' '*.h')
+# The source folders as they are, with or without git: a tree unpacked
+# from an archive has no .git.
+mapfile -t sources < <(find app board bench forms roundlog tests tools window \
+    -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
 clang-format --dry-run -Werror "${sources[@]}"
 
 # Only the program's own translation units; tests and tools follow the same
 # style but are not held to every tidy rule.
-mapfile -t units < <(git ls-files 'forms/*.cpp' 'window/*.cpp' 'board/*.cpp' 'roundlog/*.cpp' 'app/*.cpp')
+mapfile -t units < <(find app board forms roundlog window -type f -name '*.cpp' | sort)
 windows=() linux=()
 for unit in "${units[@]}"; do
     case "$unit" in
