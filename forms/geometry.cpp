@@ -94,8 +94,15 @@ std::string pictureAt(const std::string& name, int density) {
     return name.substr(0, dot) + "@" + std::to_string(density) + "x.png";
 }
 
-std::string standInFamily(const std::string& family) {
-    return family == "Comic Sans MS" ? "Comic Neue" : "Liberation Sans";
+const std::string& FontFamilies::drawn(const std::string& family) {
+    auto it = drawn_.find(family);
+    if (it == drawn_.end()) {
+        std::string chosen = installed_(family)          ? family
+                             : family == "Comic Sans MS" ? "Comic Neue"
+                                                         : "Liberation Sans";
+        it = drawn_.emplace(family, std::move(chosen)).first;
+    }
+    return it->second;
 }
 
 }  // namespace forms

@@ -3,7 +3,10 @@
 // platform's own boxes. Every backend reads these; none computes its own.
 #pragma once
 
+#include <functional>
+#include <map>
 #include <string>
+#include <utility>
 
 #include "forms/form.h"
 
@@ -74,10 +77,23 @@ int pictureDensity(double pixelsPerTwip, double devicePixelRatio);
 // "stelle@2x.png"; at 1 the original name.
 std::string pictureAt(const std::string& name, int density);
 
-// Free fonts that stand in for the families the layout names, for systems
-// that lack the originals: Comic Sans MS by Comic Neue, anything else by
-// Liberation Sans (metric-compatible with Arial).
-std::string standInFamily(const std::string& family);
+// The family a font is drawn in: the family the layout names where the
+// system has it installed, else the free font embedded in its place (Comic
+// Sans MS by Comic Neue, anything else by Liberation Sans, which is
+// metric-compatible with Arial). Both backends draw by this rule.
+class FontFamilies {
+  public:
+    // The platform's answer to "is this family installed?".
+    using Installed = std::function<bool(const std::string& family)>;
+    explicit FontFamilies(Installed installed) : installed_(std::move(installed)) {}
+
+    // The system is asked once per family; the answer holds for the run.
+    const std::string& drawn(const std::string& family);
+
+  private:
+    Installed installed_;
+    std::map<std::string, std::string, std::less<>> drawn_;
+};
 
 // Texts of the platform's own boxes, in Italian whatever the system's
 // language.

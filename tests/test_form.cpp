@@ -262,6 +262,24 @@ TEST(Geometry, FitsTheScreenZoomsToTheWindowAndPicksPictures) {
     EXPECT_EQ(forms::pictureAt("stelle.gif", 1), "stelle.gif");
 }
 
+// The layout's family where the system has it, else its embedded stand-in;
+// the system is asked once per family.
+TEST(Geometry, FontsAreTheLayoutsWhereInstalledElseTheStandIns) {
+    Strings asked;
+    forms::FontFamilies families([&asked](const std::string& family) {
+        asked.push_back(family);
+        return family == "Arial";
+    });
+    EXPECT_EQ(families.drawn("Comic Sans MS"), "Comic Neue");
+    EXPECT_EQ(families.drawn("Arial"), "Arial");
+    EXPECT_EQ(families.drawn("MS Sans Serif"), "Liberation Sans");
+    EXPECT_EQ(families.drawn("Comic Sans MS"), "Comic Neue");
+    EXPECT_EQ(asked, (Strings{"Comic Sans MS", "Arial", "MS Sans Serif"}));
+    forms::FontFamilies withComic([](const std::string& family) { return family != "Arial"; });
+    EXPECT_EQ(withComic.drawn("Comic Sans MS"), "Comic Sans MS");
+    EXPECT_EQ(withComic.drawn("Arial"), "Liberation Sans");
+}
+
 // Calls f with the control under each point, and the point, of a grid `step`
 // apart over c, its last row and column included, within the window.
 template <typename F>

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -90,9 +91,9 @@ QColor toQColor(forms::Color c) {
             static_cast<int>(forms::blueOf(v))};
 }
 
-QFont toQFont(const forms::Font& font, const forms::Scale& scale) {
-    QFont f(QString::fromStdString(forms::standInFamily(font.name)));
-    f.setPixelSize(scale.fontPixels(font.size));
+QFont QtFormView::toQFont(const forms::Font& font) {
+    QFont f(QString::fromStdString(families_.drawn(font.name)));
+    f.setPixelSize(scale_.fontPixels(font.size));
     f.setBold(font.bold);
     f.setItalic(font.italic);
     f.setStyleStrategy(QFont::PreferAntialias);
@@ -131,7 +132,12 @@ QPixmap Pictures::at(const std::string& name, const forms::Scale& scale, qreal d
 }
 
 QtFormView::QtFormView(forms::Form& form, QWidget* parent)
-    : QWidget(parent), form_(form), baseScale_(kPlatformScale) {
+    : QWidget(parent),
+      form_(form),
+      baseScale_(kPlatformScale),
+      families_([](const std::string& family) {
+          return QFontDatabase::hasFamily(QString::fromStdString(family));
+      }) {
     setWindowTitle(QString::fromStdString(form.caption()));
     resize(scale_.x(form.clientWidth()), scale_.y(form.clientHeight()));
     // The view holds the keyboard focus whenever the window itself has it;
@@ -263,7 +269,7 @@ void QtFormView::layoutAll() {
         QWidget* w = widgetFor(*c);
         const forms::PixelRect r = forms::pixelRect(form_, *c, scale_, true);
         w->setGeometry(r.left, r.top, r.width, r.height);
-        w->setFont(toQFont(c->font(), scale_));
+        w->setFont(toQFont(c->font()));
         applyPicture(*c);
     }
     update();
@@ -392,7 +398,7 @@ void QtFormView::apply(Control& control, Property property) {
             applyColors(control);
             break;
         case Property::Font:
-            w->setFont(toQFont(control.font(), scale_));
+            w->setFont(toQFont(control.font()));
             break;
         case Property::Enabled:
             w->setEnabled(control.enabled());

@@ -19,9 +19,6 @@
 namespace qtforms {
 
 QColor toQColor(forms::Color c);
-// The font drawn for a model font: the free stand-in for its family, at the
-// pixel size the scale gives.
-QFont toQFont(const forms::Font& font, const forms::Scale& scale);
 
 // The pictures as drawn: each decoded from the drawing of the density in
 // use when first asked for, and smoothly scaled to the size it is shown at.
@@ -90,6 +87,8 @@ class QtFormView : public QWidget, public forms::FormObserver {
     void layoutAll();
     // The scale for the view's size: the base scale, zoomed to fill it.
     void rescale();
+    // The font drawn for a model font, at the pixel size of the scale.
+    QFont toQFont(const forms::Font& font);
     // Fits the window to the available area of its screen, with a frame of
     // that many pixels.
     void fitToScreen(int frameWidth, int frameHeight);
@@ -103,6 +102,7 @@ class QtFormView : public QWidget, public forms::FormObserver {
     forms::Scale scale_;
     double baseScale_;  // pixels per twip before any zoom
     Pictures pictures_;
+    forms::FontFamilies families_;
     std::unordered_map<const forms::Control*, QWidget*> widgets_;
     bool shown_ = false;
     bool frameChecked_ = true;  // until openOnScreen asks for a check

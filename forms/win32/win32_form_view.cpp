@@ -160,21 +160,6 @@ bool familyInstalled(const std::wstring& family) {
     return found;
 }
 
-// The family the system draws for a name the layout gives: the original
-// where installed, else its embedded stand-in.
-std::wstring familyFor(const std::string& name) {
-    static std::map<std::string, std::wstring> chosen;
-    const auto it = chosen.find(name);
-    if (it != chosen.end()) {
-        return it->second;
-    }
-    std::wstring family = widen(name);
-    if (!familyInstalled(family)) {
-        family = widen(forms::standInFamily(name));
-    }
-    return chosen.emplace(name, family).first->second;
-}
-
 }  // namespace
 
 void registerEmbeddedFonts() {
@@ -215,7 +200,9 @@ struct Win32FormView::Picture {
 };
 
 Win32FormView::Win32FormView(forms::Form& form, HINSTANCE instance)
-    : form_(form), instance_(instance) {
+    : form_(form),
+      instance_(instance),
+      families_([](const std::string& family) { return familyInstalled(widen(family)); }) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.hInstance = instance;
@@ -866,7 +853,7 @@ HFONT Win32FormView::fontFor(const forms::Font& font) {
         lf.lfItalic = font.italic ? TRUE : FALSE;
         lf.lfCharSet = DEFAULT_CHARSET;
         lf.lfQuality = CLEARTYPE_QUALITY;
-        familyFor(font.name).copy(lf.lfFaceName, LF_FACESIZE - 1);
+        widen(families_.drawn(font.name)).copy(lf.lfFaceName, LF_FACESIZE - 1);
         slot = CreateFontIndirectW(&lf);
     }
     return slot;

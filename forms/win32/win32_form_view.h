@@ -130,6 +130,7 @@ class Win32FormView : public forms::FormObserver {
     IAccPropServices* annotations_ = nullptr;
     std::unordered_map<const forms::Control*, HWND> windows_;
     std::unordered_map<HWND, forms::Control*> controls_;
+    forms::FontFamilies families_;
     std::map<std::string, HFONT> fonts_;
     std::map<COLORREF, HBRUSH> brushes_;
     std::map<std::string, std::unique_ptr<Picture>> pictures_;
