@@ -19,6 +19,43 @@ float toPoints(FontSize4 size) {
     return static_cast<float>(static_cast<double>(size) / 10000.0);
 }
 
+bool KeyRepeats::press(int key, bool autoRepeat, std::uint64_t time) {
+    const auto it = std::find_if(released_.begin(), released_.end(),
+                                 [key](const auto& r) { return r.first == key; });
+    const bool sameInstant = it != released_.end() && it->second == time;
+    if (it != released_.end()) {
+        released_.erase(it);
+    }
+    return autoRepeat || sameInstant;
+}
+
+void KeyRepeats::release(int key, std::uint64_t time) {
+    const auto it = std::find_if(released_.begin(), released_.end(),
+                                 [key](const auto& r) { return r.first == key; });
+    if (it != released_.end()) {
+        it->second = time;
+    } else {
+        released_.emplace_back(key, time);
+    }
+}
+
+bool ModalKeys::press(int key, bool repeat) {
+    const bool pressedHere = std::find(down_.begin(), down_.end(), key) != down_.end();
+    if (!repeat && !pressedHere) {
+        down_.push_back(key);
+    }
+    return !repeat || pressedHere;
+}
+
+bool ModalKeys::release(int key) {
+    const auto it = std::find(down_.begin(), down_.end(), key);
+    if (it == down_.end()) {
+        return false;
+    }
+    down_.erase(it);
+    return true;
+}
+
 Control::Control(Form& form, Kind kind, std::string name, int index, Control* container, Rect rect)
     : form_(&form),
       kind_(kind),

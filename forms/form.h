@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "forms/color.h"
@@ -60,6 +61,38 @@ enum class Property { Text, Tag, BackColor, ForeColor, Font, Enabled, Visible, T
 
 // The keys the window reacts to, as a backend reports them.
 enum class Key { Tab, BackTab, Space, Enter, Escape, F11 };
+
+// Tells the system's repeats of a key held down from new presses, for a
+// platform that sends each repeat as a release and a press at the same
+// instant and does not always mark them as repeats: a press at the very
+// instant its key was let go is a repeat, as is any press the platform
+// marks. Keys are the platform's own codes; times its clock, in ms.
+class KeyRepeats {
+  public:
+    // A key went down; returns whether the press is a repeat.
+    bool press(int key, bool autoRepeat, std::uint64_t time);
+    void release(int key, std::uint64_t time);
+
+  private:
+    std::vector<std::pair<int, std::uint64_t>> released_;  // key, when
+};
+
+// Which keys a box the program opens (the question, the error box) may act
+// on: only keys pressed after it opened. A key already down when it opened
+// (the Enter that opened it, held on) is passed over with all its repeats
+// until it is let go, so that no held key can answer the box. Keys are the
+// platform's own codes.
+class ModalKeys {
+  public:
+    // A key went down; repeat when the system repeats a key held down.
+    // Returns whether the box may act on it.
+    bool press(int key, bool repeat);
+    // A key was let go. Returns whether the box may act on it.
+    bool release(int key);
+
+  private:
+    std::vector<int> down_;  // pressed since the box opened, not let go yet
+};
 
 // What the window asks of the backend's top-level window.
 enum class WindowRequest { ToggleFullScreen, LeaveFullScreen };

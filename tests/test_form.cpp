@@ -165,6 +165,33 @@ TEST(Form, KeysClickTheFocusedButtonOnce) {
                                               forms::WindowRequest::LeaveFullScreen}));
 }
 
+// A box the program opens takes no key that was already down, nor its
+// repeats, until that key is let go; a key pressed after it opened acts. A
+// repeat comes marked, or as a release and a press at the same instant.
+TEST(Form, ABoxActsOnlyOnKeysPressedAfterItOpened) {
+    constexpr int kEnter = 13;
+    constexpr int kSpace = 32;
+    forms::KeyRepeats repeats;
+    forms::ModalKeys box;
+    const auto press = [&](int key, bool marked, std::uint64_t ms) {
+        return box.press(key, repeats.press(key, marked, ms));
+    };
+    const auto release = [&](int key, std::uint64_t ms) {
+        repeats.release(key, ms);
+        return box.release(key);
+    };
+    EXPECT_FALSE(press(kEnter, true, 700));  // the Enter that opened it, held on
+    EXPECT_FALSE(release(kEnter, 740));
+    EXPECT_FALSE(press(kEnter, false, 740));
+    EXPECT_FALSE(release(kEnter, 900));  // let go at last
+    EXPECT_FALSE(release(kSpace, 910));  // a Space held as it opened, let go
+    EXPECT_TRUE(press(kSpace, false, 1000));
+    EXPECT_TRUE(press(kSpace, true, 1660));
+    EXPECT_TRUE(release(kSpace, 1700));
+    EXPECT_FALSE(release(kSpace, 1700));
+    EXPECT_TRUE(press(kEnter, false, 2000));  // pressed afresh
+}
+
 // When the focused control stops taking input, by itself or with its frame,
 // the focus goes to the window itself, never to the next control; Tab walks
 // the controls that can take input, in TabIndex order, round and back.

@@ -20,6 +20,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 
 namespace qtforms {
@@ -478,9 +479,11 @@ bool QtFormView::reportKey(const QKeyEvent* key, bool press) {
         default:
             return false;
     }
+    const auto time = static_cast<std::uint64_t>(key->timestamp());
     if (press) {
-        form_.keyDown(k, key->isAutoRepeat());
+        form_.keyDown(k, repeats_.press(key->key(), key->isAutoRepeat(), time));
     } else if (!key->isAutoRepeat()) {
+        repeats_.release(key->key(), time);
         form_.keyUp(k);
     }
     return true;

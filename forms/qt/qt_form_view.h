@@ -105,6 +105,7 @@ class QtFormView : public QWidget, public forms::FormObserver {
     forms::FontFamilies families_;
     std::unordered_map<const forms::Control*, QWidget*> widgets_;
     bool shown_ = false;
+    forms::KeyRepeats repeats_;
     bool frameChecked_ = true;  // until openOnScreen asks for a check
     QTimer activation_;         // raises Activate once the window has first shown
 };

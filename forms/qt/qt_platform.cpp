@@ -3,9 +3,13 @@
 #include <QApplication>
 #include <QDirIterator>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <cstdint>
+
+#include "forms/form.h"
 #include "forms/geometry.h"
 
 namespace qtforms {
@@ -17,12 +21,53 @@ void registerEmbeddedFonts() {
     }
 }
 
+namespace {
+
+// While a box is open, keeps from it every key event that the form's rule
+// for boxes passes over. Each key event reaches the application first at the
+// top-level window, once, before any widget sees it: that is where it is
+// judged.
+class FreshKeysOnly : public QObject {
+  public:
+    FreshKeysOnly() { QCoreApplication::instance()->installEventFilter(this); }
+    ~FreshKeysOnly() override { QCoreApplication::instance()->removeEventFilter(this); }
+    FreshKeysOnly(const FreshKeysOnly&) = delete;
+    FreshKeysOnly& operator=(const FreshKeysOnly&) = delete;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (!watched->isWindowType() ||
+            (e->type() != QEvent::KeyPress && e->type() != QEvent::KeyRelease)) {
+            return false;
+        }
+        const auto& key = *static_cast<const QKeyEvent*>(e);
+        const auto time = static_cast<std::uint64_t>(key.timestamp());
+        bool acts = false;
+        if (e->type() == QEvent::KeyPress) {
+            acts = keys_.press(key.key(), repeats_.press(key.key(), key.isAutoRepeat(), time));
+        } else if (key.isAutoRepeat()) {
+            acts = keys_.press(key.key(), true);  // the release half of a repeat
+        } else {
+            repeats_.release(key.key(), time);
+            acts = keys_.release(key.key());
+        }
+        return !acts;
+    }
+
+  private:
+    forms::KeyRepeats repeats_;
+    forms::ModalKeys keys_;
+};
+
+}  // namespace
+
 forms::Question::Answer QtQuestion::ask(const std::string& prompt, const std::string& title) {
     QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title),
                     QString::fromStdString(prompt), QMessageBox::Yes | QMessageBox::No, parent_);
     box.setDefaultButton(QMessageBox::Yes);
     box.button(QMessageBox::Yes)->setText(QString::fromUtf8(forms::kYesText));
     box.button(QMessageBox::No)->setText(QString::fromUtf8(forms::kNoText));
+    const FreshKeysOnly keys;
     return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
@@ -30,6 +75,7 @@ void QtFatalReport::report(const std::string& message) {
     QMessageBox box(QMessageBox::Critical, QString::fromUtf8(forms::kErrorTitle),
                     QString::fromStdString(message), QMessageBox::Ok);
     box.button(QMessageBox::Ok)->setText(QString::fromUtf8(forms::kOkText));
+    const FreshKeysOnly keys;
     box.exec();
     QCoreApplication::exit(1);
 }

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "forms/form.h"
 #include "forms/geometry.h"
 #include "forms/win32/win32_files.h"
 
@@ -58,14 +59,53 @@ LRESULT CALLBACK boxHookProc(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(boxHook, code, wParam, lParam);
 }
 
+// The keys the open box may act on. The dialog manager offers each message
+// of the box's loop to this filter before it takes a key for a button;
+// returning TRUE drops it.
+thread_local forms::ModalKeys* boxKeys = nullptr;
+
+LRESULT CALLBACK boxKeyFilter(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* msg = reinterpret_cast<const MSG*>(lParam);
+    if (code == MSGF_DIALOGBOX && boxKeys != nullptr) {
+        const auto key = static_cast<int>(msg->wParam);
+        switch (msg->message) {
+            case WM_KEYDOWN:
+            case WM_SYSKEYDOWN:
+                // Bit 30: the key was already down, so this press is a repeat.
+                if (!boxKeys->press(
+                        key, (static_cast<unsigned long>(msg->lParam) & (1UL << 30U)) != 0)) {
+                    return TRUE;
+                }
+                break;
+            case WM_KEYUP:
+            case WM_SYSKEYUP:
+                if (!boxKeys->release(key)) {
+                    return TRUE;
+                }
+                break;
+            default:
+                break;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 int messageBox(HWND owner, const std::string& text, const std::string& title, UINT type) {
     if (owner != nullptr && IsWindowVisible(owner) == 0) {
         owner = nullptr;  // a window never shown cannot own the box
     }
     boxOwner = owner;
     boxHook = SetWindowsHookExW(WH_CBT, boxHookProc, nullptr, GetCurrentThreadId());
+    forms::ModalKeys keys;
+    boxKeys = &keys;
+    const HHOOK keyHook =
+        SetWindowsHookExW(WH_MSGFILTER, boxKeyFilter, nullptr, GetCurrentThreadId());
     const int answer =
         MessageBoxW(owner, widen(text).c_str(), widen(title).c_str(), type | MB_SETFOREGROUND);
+    if (keyHook != nullptr) {
+        UnhookWindowsHookEx(keyHook);
+    }
+    boxKeys = nullptr;
     if (boxHook != nullptr) {
         UnhookWindowsHookEx(std::exchange(boxHook, nullptr));
     }

@@ -266,12 +266,12 @@ class Board:  # a run of the program copied into `folder`; `logged`: what its lo
         wait_until(lambda: not self.desktop.visible_windows(QUESTION_TITLE), "the question gone")
         return self.wait(lambda s: None not in self.cell_states(s), "the board in full view")
 
-    def new_round(self, ask=True):
-        """Return on the question: one header logged, with the answer's time."""
+    def new_round(self, ask=True, answer=None):
+        """Yes on the question (Return, or `answer`): one header logged, with the answer's time."""
         if ask:
             self.open_question()
         before = time.time()
-        self.desktop.key("Return")
+        (answer or (lambda: self.desktop.key("Return")))()
         check_header(self.grown_log("a round header"), before, time.time())  # written in one go
         self.question_gone()
         self.wait(lambda s: self.cell_states(s) == ["free"] * CELLS, "every cell free")
@@ -495,6 +495,28 @@ def keyboard(desktop, program, folder):
     board.close()
 
 
+def held_keys(desktop, program, folder):
+    """A key held down on Nuova cannot answer the question it opens: Return
+    held opens it and leaves it open, Space held opens it once let go. Then a
+    fresh Return, or a click on Sì, starts the round."""
+    board = Board(desktop, program, folder)
+    board.new_round()
+    for number, key in ((7, "Return"), (8, "space")):
+        board.call(number)
+        board.close_big_number()
+        desktop.key("Tab")  # from the window to Nuova, the first in the tab order
+        desktop.xdotool("keydown", key)
+        time.sleep(2)
+        desktop.xdotool("keyup", key)
+        time.sleep(0.5)
+        check(board.cell_state(desktop.shot(), number - 1) == "called" and
+              board.log() == board.logged, f"{key} held on Nuova answered the question")
+        _, buttons = board.open_question(click=False)
+        yes = centre(buttons[0])
+        board.new_round(ask=False, answer=None if key == "Return" else lambda: desktop.click(*yes))
+    board.close()
+
+
 def rounds_in_a_row(desktop, program, folder):
     """A new round wipes the calls; the question is modal: a double-click on the
     board while it is open reaches nothing."""
@@ -591,7 +613,7 @@ def same_colours(desktop, program, folder, reference=None):
               f"{[(tuple(ours[k]), tuple(theirs[k])) for k in differ[:5]]}")
 
 
-SCENARIOS = {f.__name__: f for f in (start_and_new_round, calls_and_strip, keyboard,
+SCENARIOS = {f.__name__: f for f in (start_and_new_round, calls_and_strip, keyboard, held_keys,
                                      rounds_in_a_row, existing_log, log_cannot_open,
                                      worked_example, same_colours)}
 
