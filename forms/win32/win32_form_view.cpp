@@ -922,6 +922,10 @@ void Win32FormView::apply(Control& control, Property property) {
         case Property::Font:
             SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(fontFor(control.font())), TRUE);
             if (control.kind() == Kind::TextBox) {
+                // The system gives a text box side margins worked out from
+                // each new font, and keeps them when a later font is
+                // smaller: a number needs the whole width of its cell.
+                SendMessageW(h, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(0, 0));
                 centreText(control);
             }
             break;

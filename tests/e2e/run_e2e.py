@@ -613,9 +613,48 @@ def same_colours(desktop, program, folder, reference=None):
               f"{[(tuple(ours[k]), tuple(theirs[k])) for k in differ[:5]]}")
 
 
+def ink_width(shot, rect, ink):  # from the first column with ink to the last
+    xs = [x for x, _, p in shot.pixels(*rect) if ink(p)]
+    return max(xs) - min(xs) + 1 if xs else 0
+
+
+def same_numbers(desktop, program, folder, reference=None):
+    """Two-digit numbers called show whole in their cells and in the strip, at
+    the start size and after F11 and Escape: each number's ink is as wide as on
+    the reference program (the other backend, which draws the same font)."""
+    check(reference, "same_numbers needs --reference")
+    numbers, seen, wine = (20, 59, 60, 66, 90), [], desktop.wine
+    for which, under_wine in ((program, wine), (reference, None)):
+        desktop.wine = under_wine
+        board = Board(desktop, which, tempfile.mkdtemp(dir=folder))
+        board.new_round()
+        for number in numbers:
+            board.call(number)
+            shot = board.close_big_number()
+
+        def widths(shot):  # blue digits on yellow cells, yellow digits on the navy strip
+            return ([ink_width(shot, inset(board.rect(cell_twips(n - 1)), 4), lambda p: p[2] > 100)
+                     for n in numbers] +
+                    [ink_width(shot, inset(board.rect(slot_twips(k)), 4), lambda p: p[0] > 100)
+                     for k in range(3)])
+        before = widths(shot)
+        desktop.key("F11")
+        wait_until(lambda: not board_windows(desktop), "full screen")
+        desktop.key("Escape")
+        board.window = wait_until(lambda: board_windows(desktop), "the window back")[0]
+        after = widths(board.wait(lambda s: None not in board.cell_states(s), "the board back"))
+        check(after == before, f"ink widths {before}, after F11 and Escape {after}")
+        seen.append(before)
+        board.close()
+    desktop.wine = wine
+    print(f"ink widths of {numbers} and the strip: {seen[0]}, on the reference {seen[1]}")
+    check(all(abs(a - b) <= 2 for a, b in zip(*seen)),
+          f"ink widths of {numbers} and the strip: {seen[0]}, on the reference {seen[1]}")
+
+
 SCENARIOS = {f.__name__: f for f in (start_and_new_round, calls_and_strip, keyboard, held_keys,
                                      rounds_in_a_row, existing_log, log_cannot_open,
-                                     worked_example, same_colours)}
+                                     worked_example, same_colours, same_numbers)}
 
 
 
@@ -626,7 +665,7 @@ if __name__ == "__main__":
         if args.wine:
             desktop.use_wine(args.wine)
         extra = ({"reference": os.path.abspath(args.reference)}
-                 if args.reference and args.scenario == "same_colours" else {})
+                 if args.reference and args.scenario.startswith("same_") else {})
         SCENARIOS[args.scenario](desktop, os.path.abspath(args.program),
                                  tempfile.mkdtemp(prefix="board-", dir=desktop.home), **extra)
     except BaseException:
