@@ -74,7 +74,7 @@ def arguments(scenarios, reference=False):
                         help="the program is a Windows .exe: run it under Wine, in a copy of "
                              "this ready Wine prefix")
     if reference:
-        parser.add_argument("--reference", help="same_colours: the program of the other backend")
+        parser.add_argument("--reference", help="same_look: the program of the other backend")
     parser.add_argument("scenario", choices=scenarios)
     return parser.parse_args()
 

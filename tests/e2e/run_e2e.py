@@ -457,13 +457,19 @@ def keyboard(desktop, program, folder):
                    "the big number closed by Return")
 
     tab_to([0])
-    # Return on Nuova asks the question; Escape gives the focus back to Nuova.
-    desktop.key("Return")
-    board.open_question(click=False)
-    desktop.key("Escape")
-    board.question_gone()
-    desktop.key("Return")
-    board.open_question(click=False)
+    # Return held on Nuova asks the question and cannot answer it; Escape
+    # says No and gives the focus back to Nuova. Space held asks it once let
+    # go, and cannot answer it either; a fresh Return says Yes.
+    for key in ("Return", "space"):
+        desktop.xdotool("keydown", key)
+        time.sleep(2)
+        desktop.xdotool("keyup", key)
+        time.sleep(0.5)
+        check(board.log() == b"", f"{key} held on Nuova answered the question")
+        board.open_question(click=False)
+        if key == "Return":
+            desktop.key("Escape")
+            board.question_gone()
     board.new_round(ask=False)
     tab_to(range(1, 5))
 
@@ -495,40 +501,18 @@ def keyboard(desktop, program, folder):
     board.close()
 
 
-def held_keys(desktop, program, folder):
-    """A key held down on Nuova cannot answer the question it opens: Return
-    held opens it and leaves it open, Space held opens it once let go. Then a
-    fresh Return, or a click on Sì, starts the round."""
-    board = Board(desktop, program, folder)
-    board.new_round()
-    for number, key in ((7, "Return"), (8, "space")):
-        board.call(number)
-        board.close_big_number()
-        desktop.key("Tab")  # from the window to Nuova, the first in the tab order
-        desktop.xdotool("keydown", key)
-        time.sleep(2)
-        desktop.xdotool("keyup", key)
-        time.sleep(0.5)
-        check(board.cell_state(desktop.shot(), number - 1) == "called" and
-              board.log() == board.logged, f"{key} held on Nuova answered the question")
-        _, buttons = board.open_question(click=False)
-        yes = centre(buttons[0])
-        board.new_round(ask=False, answer=None if key == "Return" else lambda: desktop.click(*yes))
-    board.close()
-
-
 def rounds_in_a_row(desktop, program, folder):
     """A new round wipes the calls; the question is modal: a double-click on the
-    board while it is open reaches nothing."""
+    board while it is open reaches nothing, and a click on Sì answers it."""
     board = Board(desktop, program, folder)
     board.new_round()
     fresh = board.faces(desktop.shot())
     for number in (63, 7):
         board.call(number)
         board.close_big_number()
-    board.open_question()
+    _, buttons = board.open_question()
     board.double_click(cell_twips(0))
-    board.new_round(ask=False)
+    board.new_round(ask=False, answer=lambda: desktop.click(*centre(buttons[0])))  # Sì
     shot = desktop.shot()
     check(board.faces(shot) == fresh, "every cell looks as at the first round")
     board.expect(shot, "a new round", strip=EMPTY, estrai=True, big=False)
@@ -592,44 +576,25 @@ def colour_points(board, big):
     return points + [(x, y) for y in (y1 - 4, y1 - 40) for x in range(x0 + 2, x1 - 2, 35) if big]
 
 
-def same_colours(desktop, program, folder, reference=None):
-    """At start and with the big number shown, the colours at the sampled
-    points are those of the reference program (the other backend)."""
-    check(reference, "same_colours needs --reference")
-    seen, wine = [], desktop.wine
-    for which, under_wine in ((program, wine), (reference, None)):
-        desktop.wine = under_wine
-        board = Board(desktop, which, tempfile.mkdtemp(dir=folder))
-        shots = [desktop.shot()]
-        board.new_round()
-        shots.append(board.call(7))
-        seen.append([[shot.row(y, x, x + 1) for x, y in colour_points(board, big)]
-                     for big, shot in enumerate(shots)])
-        board.close()
-    desktop.wine = wine
-    for state, ours, theirs in zip(("at start", "with the big number"), *seen):
-        differ = [k for k, (a, b) in enumerate(zip(ours, theirs)) if not near(a, b, 2)]
-        check(not differ, f"{state}: the colours differ at points {differ}: "
-              f"{[(tuple(ours[k]), tuple(theirs[k])) for k in differ[:5]]}")
-
-
 def ink_width(shot, rect, ink):  # from the first column with ink to the last
     xs = [x for x, _, p in shot.pixels(*rect) if ink(p)]
     return max(xs) - min(xs) + 1 if xs else 0
 
 
-def same_numbers(desktop, program, folder, reference=None):
-    """Two-digit numbers called show whole in their cells and in the strip, at
-    the start size and after F11 and Escape: each number's ink is as wide as on
-    the reference program (the other backend, which draws the same font)."""
-    check(reference, "same_numbers needs --reference")
+def same_look(desktop, program, folder, reference=None):
+    """What the reference program (the other backend) shows: the colours at the
+    sampled points, at start and with the big number; and two-digit numbers
+    called show whole in their cells and in the strip, at the start size and
+    after F11 and Escape: each number's ink is as wide (the same font)."""
+    check(reference, "same_look needs --reference")
     numbers, seen, wine = (20, 59, 60, 66, 90), [], desktop.wine
     for which, under_wine in ((program, wine), (reference, None)):
         desktop.wine = under_wine
         board = Board(desktop, which, tempfile.mkdtemp(dir=folder))
+        shots = [desktop.shot()]
         board.new_round()
         for number in numbers:
-            board.call(number)
+            shots.append(board.call(number))
             shot = board.close_big_number()
 
         def widths(shot):  # blue digits on yellow cells, yellow digits on the navy strip
@@ -644,17 +609,22 @@ def same_numbers(desktop, program, folder, reference=None):
         board.window = wait_until(lambda: board_windows(desktop), "the window back")[0]
         after = widths(board.wait(lambda s: None not in board.cell_states(s), "the board back"))
         check(after == before, f"ink widths {before}, after F11 and Escape {after}")
-        seen.append(before)
+        seen.append(([[shot.row(y, x, x + 1) for x, y in colour_points(board, big)]
+                      for big, shot in enumerate(shots[:2])], before))
         board.close()
     desktop.wine = wine
-    print(f"ink widths of {numbers} and the strip: {seen[0]}, on the reference {seen[1]}")
-    check(all(abs(a - b) <= 2 for a, b in zip(*seen)),
-          f"ink widths of {numbers} and the strip: {seen[0]}, on the reference {seen[1]}")
+    (colours, ours), (reference_colours, theirs) = seen
+    for state, a, b in zip(("at start", "with the big number"), colours, reference_colours):
+        differ = [k for k, (p, q) in enumerate(zip(a, b)) if not near(p, q, 2)]
+        check(not differ, f"{state}: the colours differ at points {differ}: "
+              f"{[(tuple(a[k]), tuple(b[k])) for k in differ[:5]]}")
+    print(f"ink widths of {numbers} and the strip: {ours}, on the reference {theirs}")
+    check(all(abs(a - b) <= 2 for a, b in zip(ours, theirs)), "numbers cut short")
 
 
-SCENARIOS = {f.__name__: f for f in (start_and_new_round, calls_and_strip, keyboard, held_keys,
+SCENARIOS = {f.__name__: f for f in (start_and_new_round, calls_and_strip, keyboard,
                                      rounds_in_a_row, existing_log, log_cannot_open,
-                                     worked_example, same_colours, same_numbers)}
+                                     worked_example, same_look)}
 
 
 
@@ -665,7 +635,7 @@ if __name__ == "__main__":
         if args.wine:
             desktop.use_wine(args.wine)
         extra = ({"reference": os.path.abspath(args.reference)}
-                 if args.reference and args.scenario.startswith("same_") else {})
+                 if args.reference and args.scenario == "same_look" else {})
         SCENARIOS[args.scenario](desktop, os.path.abspath(args.program),
                                  tempfile.mkdtemp(prefix="board-", dir=desktop.home), **extra)
     except BaseException:
