@@ -1,6 +1,8 @@
 // Tabellone on Linux: the caller's board for the 90-number game, drawn with
 // Qt 6 Widgets. One window, one round log beside the executable.
 #include <QApplication>
+#include <cstdio>
+#include <string_view>
 
 #include "board/tabellone.h"
 #include "forms/posix/posix_files.h"
@@ -9,6 +11,11 @@
 #include "forms/std_platform.h"
 
 int main(int argc, char** argv) {
+    // Asked for its version, the program says it and ends: no window, no log.
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::puts("Tabellone " TABELLONE_VERSION);
+        return 0;
+    }
     QApplication app(argc, argv);
     qtforms::registerEmbeddedFonts();
 
