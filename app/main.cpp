@@ -1,6 +1,7 @@
 // Tabellone on Linux: the caller's board for the 90-number game, drawn with
 // Qt 6 Widgets. One window, one round log beside the executable.
 #include <QApplication>
+#include <QIcon>
 #include <cstdio>
 #include <string_view>
 
@@ -18,6 +19,8 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     qtforms::registerEmbeddedFonts();
+    // The dove of Nuova for the window and the task bar, as on Windows.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/colomba@3x.png")));
 
     forms::SystemClock clock;
     forms::ClockSeededRandom random;
