@@ -31,7 +31,11 @@ step() {  # what passed, and the seconds since the checks began
     printf 'check_release: %-62s %4d.%d s\n' "$1" $((micro / 1000000)) $((micro / 100000 % 10))
 }
 
+# Everything the checks write, Wine's server folder and the end-to-end
+# desktops included, goes into one scratch folder, removed at the end.
 scratch=$(mktemp -d)
+export TMPDIR=$scratch/tmp
+mkdir "$TMPDIR"
 prefix=$scratch/wine
 cleanup() {
     if [ -d "$prefix" ]; then
