@@ -37,8 +37,8 @@ cmake --build "$build/win32" -j "$(nproc)"
 version=$("$build/linux/tabellone" --version)
 version=${version#Tabellone }
 [[ $version =~ ^[0-9]+(\.[0-9]+)*$ ]] || fail "tabellone --version said: $version"
-# Files in the archives carry the time of the last commit, so that the same
-# commit gives the same archives.
+# Files in the archives carry the time of the last commit, not the time of
+# packing: packed again from the same builds, the archives are the same.
 epoch=$(git log -1 --format=%ct)
 
 # packages FILE...: the Debian packages that ship the FILEs, each once, as
