@@ -22,9 +22,10 @@ ctest --preset default -j "$(nproc)"
 # Formatting and static analysis of the program's sources.
 bash tools/lint.sh build
 
-# A packager's plain build: Release, no preset, no extra warnings, no tests.
-cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-cmake --build build-release -j "$(nproc)"
+# The releases, built as a packager would (Release, no preset, no extra
+# warnings, no tests) into dist/, then unpacked and played as a user would
+# meet them (tools/check_release.sh, under a minute).
+bash tools/release.sh
 
 # The unit and widget tests again, built with AddressSanitizer and
 # UndefinedBehaviorSanitizer (a second, Debug build in build-sanitize). The

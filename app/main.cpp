@@ -1,6 +1,9 @@
 // Tabellone on Linux: the caller's board for the 90-number game, drawn with
 // Qt 6 Widgets. One window, one round log beside the executable.
 #include <QApplication>
+#include <QIcon>
+#include <cstdio>
+#include <string_view>
 
 #include "board/tabellone.h"
 #include "forms/posix/posix_files.h"
@@ -9,8 +12,15 @@
 #include "forms/std_platform.h"
 
 int main(int argc, char** argv) {
+    // Asked for its version, the program says it and ends: no window, no log.
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::puts("Tabellone " TABELLONE_VERSION);
+        return 0;
+    }
     QApplication app(argc, argv);
     qtforms::registerEmbeddedFonts();
+    // The dove of Nuova for the window and the task bar, as on Windows.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/colomba@3x.png")));
 
     forms::SystemClock clock;
     forms::ClockSeededRandom random;

@@ -59,4 +59,6 @@ set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/tabellone.rc PROPERTIES
 
 add_executable(tabellone WIN32 app/main_win32.cpp ${CMAKE_CURRENT_BINARY_DIR}/tabellone.rc)
 target_link_libraries(tabellone PRIVATE tabellone_win32)
-target_link_options(tabellone PRIVATE -municode -s)
+# The linker's map says which pieces of the runtimes went into the
+# executable; tools/release.sh carries their notices.
+target_link_options(tabellone PRIVATE -municode -s -Wl,-Map=${CMAKE_CURRENT_BINARY_DIR}/tabellone.map)

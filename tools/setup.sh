@@ -1,5 +1,5 @@
-# Shared by run.sh and test.sh: installs the Debian 12 packages that are
-# missing (with sudo when not root) and builds the project.
+# Shared by run.sh, test.sh and tools/release.sh: installs the Debian 12
+# packages that are missing (with sudo when not root) and builds the project.
 # Usage: source tools/setup.sh; need_packages PKG...; build_project PRESET [TARGET...]
 
 need_packages() {
@@ -35,6 +35,17 @@ TEST_PACKAGES=(libgtest-dev xvfb xauth xdotool imagemagick openbox x11-utils
 # first), and the tools that make the icon and cut the fonts.
 WINE_PACKAGES=(g++-mingw-w64-i686 googletest wine wine32:i386 fonttools imagemagick
     xvfb xauth xdotool openbox x11-utils)
+
+# What tools/release.sh needs beyond the two builds: the archivers, and a
+# virtual desktop to play each release on as a user would (tests/e2e/).
+RELEASE_PACKAGES=(zip unzip python3 xvfb xauth xdotool imagemagick openbox x11-utils)
+
+# The libraries every Linux desktop has, which the Linux bundle leaves out and
+# loads from the system: glibc; GCC's C++ runtime and zlib, zstd, PCRE2 (8-bit)
+# and libsystemd, which Debian's own apt, dpkg and grep need; the X and xcb
+# client libraries (not the xcb-util helpers, which many desktops lack);
+# fontconfig; freetype with libpng; and GL. Matched against sonames.
+BASE_SYSTEM_LIBRARIES='^(ld-linux-x86-64|libc|libm|libdl|libpthread|librt|libstdc\+\+|libgcc_s|libz|libzstd|libpcre2-8|libsystemd|libX11|libX11-xcb|libXau|libXdmcp|libXext|libXrender|libXcursor|libXfixes|libXi|libICE|libSM|libxcb|libxcb-(composite|damage|dpms|dri2|dri3|glx|present|randr|record|render|res|screensaver|shape|shm|sync|xf86dri|xfixes|xinerama|xinput|xkb|xtest|xv|xvmc)|libfontconfig|libfreetype|libpng16|libGL|libEGL|libGLX|libOpenGL|libGLdispatch)\.so\.[0-9]+$'
 
 # Wine's 32-bit half comes from the i386 architecture; call before
 # need_packages "${WINE_PACKAGES[@]}".

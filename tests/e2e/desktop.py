@@ -66,7 +66,7 @@ def changed_box(a, b, x0, y0, x1, y1):
     return tuple(box) if box else None
 
 
-def arguments(scenarios, reference=False):
+def arguments(scenarios, reference=False, in_place=False):
     """The command line of a suite: the program, how to run it, the scenario."""
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True, help="the built tabellone executable")
@@ -75,6 +75,11 @@ def arguments(scenarios, reference=False):
                              "this ready Wine prefix")
     if reference:
         parser.add_argument("--reference", help="same_look: the program of the other backend")
+    if in_place:
+        parser.add_argument("--in-place", action="store_true",
+                            help="play the program where it lies (a release as a user unpacked "
+                                 "it), not a copy; with --wine, in that very prefix")
+        parser.add_argument("--wrapper", help="a command the program is started through")
     parser.add_argument("scenario", choices=scenarios)
     return parser.parse_args()
 
@@ -88,7 +93,7 @@ class Desktop:
         """A screen of `size` pixels; `env`: more environment for the programs."""
         self.size, self.extra_env = size, env or {}
         self.home = tempfile.mkdtemp(prefix="tabellone-e2e-")
-        self.procs, self.wine = [], None
+        self.procs, self.wine, self.wrapper = [], None, ()
         try:
             self._start()
         except BaseException:
@@ -126,17 +131,20 @@ class Desktop:
     def _out(self, *args):
         return subprocess.run(args, capture_output=True, text=True, env=self.env).stdout
 
-    def use_wine(self, prefix):
+    def use_wine(self, prefix, copy=True):
         """Runs programs as Windows executables under Wine, each desktop in a
-        fresh copy of the ready-made prefix (a first start takes long)."""
-        self.wine = os.path.join(self.home, "wineprefix")
-        shutil.copytree(prefix, self.wine, symlinks=True)
+        fresh copy of the ready-made prefix (a first start takes long), or
+        in the prefix itself."""
+        self.wine = os.path.join(self.home, "wineprefix") if copy else prefix
+        if copy:
+            shutil.copytree(prefix, self.wine, symlinks=True)
         self.env.update(WINEPREFIX=self.wine, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
 
     def program_name(self):  # what the executable is called in its folder
         return "tabellone.exe" if self.wine else "tabellone"
 
     def run_program(self, program, cwd, wrapper=()):  # its output goes to the test's
+        wrapper = (*self.wrapper, *wrapper)
         if self.wine:
             wrapper = ("wine", *wrapper)
         return self._spawn([*wrapper, program], out=None, cwd=cwd)

@@ -16,6 +16,7 @@ from desktop import Desktop, arguments, changed_box, check, wait_until
 
 TITLE, QUESTION_TITLE = "TABELLONE DELLA SORVINA", "Nuovo giro di sorvina"
 LOG_NAME = "logSorvina.txt"
+IN_PLACE = False  # --in-place: the program is played where it lies, not copied
 
 # The round log, byte for byte: a header is a rule, the title, the date, a rule.
 RULE_ITEM = re.escape(b'"\r\n' + b"-" * 34 + b'"\r\n')
@@ -112,7 +113,8 @@ class Board:  # a run of the program copied into `folder`; `logged`: what its lo
     def __init__(self, desktop, program, folder, logged=b""):
         self.desktop, self.logged = desktop, logged
         self.log_path = os.path.join(folder, LOG_NAME)
-        exe = shutil.copy2(program, os.path.join(folder, desktop.program_name()))
+        exe = program if IN_PLACE else shutil.copy2(program,
+                                                    os.path.join(folder, desktop.program_name()))
         self.elsewhere = tempfile.mkdtemp(prefix="cwd-", dir=desktop.home)
         self.proc = desktop.run_program(exe, cwd=self.elsewhere)
         self.window = wait_until(lambda: board_windows(desktop), "the board window")[0]
@@ -546,9 +548,11 @@ def log_cannot_open(desktop, program, folder):
 
 
 def worked_example(desktop, program, folder):
-    """In a folder named "città": a round, 5 and 42 called, closed: 145 bytes."""
-    folder = os.path.join(folder, "città")
-    os.mkdir(folder)
+    """In a folder named "città" (or where it lies): a round, 5 and 42 called,
+    closed: 145 bytes."""
+    if not IN_PLACE:
+        folder = os.path.join(folder, "città")
+        os.mkdir(folder)
     board = Board(desktop, program, folder)
     board.new_round()
     for number in (5, 42):
@@ -629,15 +633,19 @@ SCENARIOS = {f.__name__: f for f in (start_and_new_round, calls_and_strip, keybo
 
 
 if __name__ == "__main__":
-    args = arguments(SCENARIOS, reference=True)
+    args = arguments(SCENARIOS, reference=True, in_place=True)
+    IN_PLACE, program = args.in_place, os.path.abspath(args.program)
     desktop = Desktop()
     try:
         if args.wine:
-            desktop.use_wine(args.wine)
+            desktop.use_wine(args.wine, copy=not IN_PLACE)
+        if args.wrapper:
+            desktop.wrapper = (os.path.abspath(args.wrapper),)
         extra = ({"reference": os.path.abspath(args.reference)}
                  if args.reference and args.scenario == "same_look" else {})
-        SCENARIOS[args.scenario](desktop, os.path.abspath(args.program),
-                                 tempfile.mkdtemp(prefix="board-", dir=desktop.home), **extra)
+        folder = (os.path.dirname(program) if IN_PLACE
+                  else tempfile.mkdtemp(prefix="board-", dir=desktop.home))
+        SCENARIOS[args.scenario](desktop, program, folder, **extra)
     except BaseException:
         with open(f"e2e-{args.scenario}-failure.ppm", "wb") as f:  # the screen then
             f.write(b"P6 1024 768 255\n" + desktop.shot().raw)

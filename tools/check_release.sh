@@ -1,0 +1,175 @@
+#!/usr/bin/env bash
+# Usage: tools/check_release.sh [DIST]     (DIST: dist/ by default)
+# Checks the releases tools/release.sh made, as a user would meet them, and
+# fails at the first fault:
+#  - SHA256SUMS lists both archives and matches them;
+#  - LEGGIMI.txt, the same in both, is UTF-8 with a byte order mark and has
+#    CR LF line ends; each archive carries its notices;
+#  - the Linux bundle, unpacked into a folder whose path holds a space and an
+#    accented letter, started where the system's Qt cannot be reached
+#    (tools/without_system_qt.sh): `--version` answers without a display and
+#    writes no log; ldd and readelf find every library it needs in the
+#    bundle or among the base system's; under Xvfb it plays the worked example
+#    (tests/e2e/run_e2e.py), its log of 145 bytes beside the program;
+#  - the Windows zip, unpacked under a fresh Wine prefix into
+#    "C:\Tombola di Natale": it imports only DLLs that Windows ships, carries
+#    the version, and plays the worked example there.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source tools/setup.sh
+dist=$(realpath "${1:-dist}")
+tools=$PWD/tools
+e2e=(/usr/bin/python3 "$PWD/tests/e2e/run_e2e.py")
+
+fail() {
+    echo "check_release: $*" >&2
+    exit 1
+}
+started=${EPOCHREALTIME/[.,]/}
+step() {  # what passed, and the seconds since the checks began
+    local micro=$((${EPOCHREALTIME/[.,]/} - started))
+    printf 'check_release: %-62s %4d.%d s\n' "$1" $((micro / 1000000)) $((micro / 100000 % 10))
+}
+
+# Everything the checks write, Wine's server folder and the end-to-end
+# desktops included, goes into one scratch folder, removed at the end.
+scratch=$(mktemp -d)
+export TMPDIR=$scratch/tmp
+mkdir "$TMPDIR"
+prefix=$scratch/wine
+cleanup() {
+    if [ -d "$prefix" ]; then
+        WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+    fi
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+# --- The archives, the sums, the guide -----------------------------------------
+zip=$(cd "$dist" && ls Tabellone-*-Windows.zip)
+version=${zip#Tabellone-}
+version=${version%-Windows.zip}
+tarball=Tabellone-$version-Linux-x86_64.tar.gz
+[ "$(cd "$dist" && awk '{ print $2 }' SHA256SUMS | sort)" = "$(printf '%s\n' "$tarball" "$zip" | sort)" ] ||
+    fail "SHA256SUMS does not list exactly $zip and $tarball"
+(cd "$dist" && sha256sum --check --strict --quiet SHA256SUMS) || fail "SHA256SUMS does not match"
+
+place="$scratch/Tombola è qui"
+mkdir -p "$place" "$prefix"
+tar -xzf "$dist/$tarball" -C "$place"
+[ "$(ls -A "$place")" = Tabellone ] || fail "$tarball holds more than the folder Tabellone"
+bundle=$place/Tabellone
+unzip -q "$dist/$zip" -d "$scratch/zip"
+
+/usr/bin/python3 - "$bundle/LEGGIMI.txt" "$scratch/zip/LEGGIMI.txt" <<'EOF' || fail "LEGGIMI.txt"
+import sys
+linux, windows = (open(p, "rb").read() for p in sys.argv[1:])
+assert linux == windows, "LEGGIMI.txt differs between the archives"
+assert linux.startswith(b"\xef\xbb\xbf"), "no UTF-8 byte order mark"
+text = linux[3:].decode("utf-8")  # strict: fails on any byte that is not UTF-8
+assert "\r\n" in text and text.endswith("\r\n"), "not CR LF lines"
+assert text.count("\n") == text.count("\r\n") == text.count("\r"), "a line end that is not CR LF"
+assert "è" in text, "no accented letter: the check would prove nothing"
+EOF
+
+# Each archive's notices: the fonts' SIL Open Font License in both, Qt's
+# LGPL-3 and where its source is in the Linux bundle, the GCC and MinGW-w64
+# runtimes' in the Windows zip.
+has() {
+    grep -rlq -- "$2" "$1" || fail "no notice in $1 says: $2"
+}
+for notices in "$bundle/LICENSES" "$scratch/zip/LICENSES"; do
+    [ "$(grep -rl "SIL OPEN FONT LICENSE Version 1.1" "$notices" | wc -l)" -ge 2 ] ||
+        fail "$notices: the two fonts' SIL Open Font License"
+done
+has "$bundle/LICENSES" "GNU LESSER GENERAL PUBLIC LICENSE"
+has "$bundle/LICENSES/qt6-base.txt" "License: LGPL-3"
+grep -q "^qt6-base " "$bundle/LICENSES/SOURCES.txt" || fail "SOURCES.txt does not name Qt's source"
+has "$scratch/zip/LICENSES" "GCC RUNTIME LIBRARY EXCEPTION"
+has "$scratch/zip/LICENSES/mingw-w64.txt" "mingw-w64-libraries/winpthreads"
+step "archives, sums, LEGGIMI.txt (UTF-8, BOM, CR LF), notices"
+
+# --- The Linux bundle ---------------------------------------------------------
+hidden=("$tools/without_system_qt.sh")
+said=$(env -u DISPLAY -u WAYLAND_DISPLAY "${hidden[@]}" "$bundle/tabellone" --version)
+[ "$said" = "Tabellone $version" ] || fail "tabellone --version said: $said"
+[ ! -e "$bundle/logSorvina.txt" ] || fail "tabellone --version created the log"
+readelf -d "$bundle/tabellone" | grep -q 'Library rpath: \[\$ORIGIN\]' || fail "tabellone: no RPATH \$ORIGIN"
+needed() {
+    readelf -d "$1" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'
+}
+# Every library and plugin of the bundle asks only for libraries of the
+# bundle or of the base system.
+while read -r elf; do
+    for soname in $(needed "$elf"); do
+        [ -e "$bundle/$soname" ] || [[ $soname =~ $BASE_SYSTEM_LIBRARIES ]] ||
+            fail "${elf#"$bundle"/} needs $soname, neither bundled nor in the base system"
+    done
+done < <(find "$bundle" -type f -name '*.so*')
+# Every library the loader finds for the program is the bundle's own, or a
+# base system library, or one that those bring in turn.
+loaded=$("${hidden[@]}" ldd "$bundle/tabellone") || fail "ldd tabellone: $loaded"
+declare -A system=()
+while IFS= read -r line; do  # "soname => path (address)", or "soname => not found"
+    soname=$(xargs <<<"${line%%=>*}")
+    path=${line#*=> }
+    path=${path% (0x*}
+    case "$path" in
+        "$bundle"/*) ;;
+        /*) system[$soname]=$path ;;
+        *) fail "tabellone: $soname $path" ;;
+    esac
+done < <(grep '=>' <<<"$loaded")
+declare -A brought=()
+queue=()
+for soname in "${!system[@]}"; do
+    if [[ $soname =~ $BASE_SYSTEM_LIBRARIES ]]; then queue+=("$soname"); fi
+done
+while [ ${#queue[@]} -gt 0 ]; do
+    soname=${queue[0]}
+    queue=("${queue[@]:1}")
+    [ -z "${brought[$soname]:-}" ] || continue
+    brought[$soname]=1
+    for need in $(needed "${system[$soname]}"); do
+        if [ -n "${system[$need]:-}" ]; then queue+=("$need"); fi
+    done
+done
+for soname in "${!system[@]}"; do
+    [ -n "${brought[$soname]:-}" ] || fail "tabellone loads ${system[$soname]}, which no base library brings"
+done
+step "Linux: --version, ldd, readelf"
+
+before=$(cd "$bundle" && find . | sort)
+(cd "$dist" && "${e2e[@]}" --program "$bundle/tabellone" --in-place --wrapper "${hidden[0]}" \
+    worked_example) || fail "the Linux bundle did not play the worked example"
+after=$(cd "$bundle" && find . | sort)
+[ "$after" = "$(printf '%s\n./logSorvina.txt' "$before" | sort)" ] ||
+    fail "the Linux bundle wrote more than its log: $(comm -13 <(echo "$before") <(echo "$after"))"
+step "Linux: the worked example, log of $(stat -c %s "$bundle/logSorvina.txt") bytes beside the program"
+
+# --- The Windows zip ----------------------------------------------------------
+[ "$(cd "$scratch/zip" && find . -maxdepth 1 | sort | tr '\n' ' ')" = ". ./LEGGIMI.txt ./LICENSES ./tabellone.exe " ] ||
+    fail "$zip holds more than tabellone.exe, LEGGIMI.txt and LICENSES"
+exe=$scratch/zip/tabellone.exe
+system_dlls='^(kernel32|user32|gdi32|gdiplus|comctl32|uxtheme|shlwapi|ole32|oleaut32|oleacc|msvcrt|advapi32|shell32|comdlg32|winspool)\.dll$'
+for dll in $(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p'); do
+    [[ ${dll,,} =~ $system_dlls ]] || fail "tabellone.exe imports $dll, which Windows does not ship"
+done
+/usr/bin/python3 - "$exe" "$version" <<'EOF' || fail "tabellone.exe: no version resource of $version"
+import re, sys
+data, version = open(sys.argv[1], "rb").read(), sys.argv[2]
+for key in ("FileVersion", "ProductVersion"):  # key, padding, value, in UTF-16
+    assert re.search((key + "\0").encode("utf-16-le") + rb"(\0\0)?" +
+                     (version + "\0").encode("utf-16-le"), data), key
+EOF
+
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+env -u DISPLAY WINEPREFIX="$prefix" wineboot --init >/dev/null 2>&1
+WINEPREFIX=$prefix wineserver -w
+folder="$prefix/drive_c/Tombola di Natale"
+unzip -q "$dist/$zip" -d "$folder"
+step "Windows: imports, version resource, a fresh Wine prefix"
+(cd "$dist" && "${e2e[@]}" --program "$folder/tabellone.exe" --wine "$prefix" --in-place \
+    worked_example) || fail "the Windows zip did not play the worked example"
+step "Windows: the worked example, log of $(stat -c %s "$folder/logSorvina.txt") bytes in C:\\Tombola di Natale"
+echo "check_release: both releases pass"
