@@ -35,27 +35,17 @@ foreach(picture IN LISTS TABELLONE_PICTURES)
   string(APPEND TABELLONE_RC_DATA
     "${name} RCDATA \"${CMAKE_CURRENT_SOURCE_DIR}/${picture}\"\n")
 endforeach()
-# The stand-in fonts cut down to the Latin-1 characters (and the usual
-# quotes, dashes and the euro sign): the Italian texts need no more, and the
-# whole program stays under 2 MB.
-find_program(TABELLONE_PYFTSUBSET pyftsubset REQUIRED)
+# The stand-in fonts, as their authors made them: a font licensed under
+# the SIL Open Font License may not be changed (cut down, say) and keep a
+# Reserved Font Name such as "Liberation".
 set(n 0)
-set(latin1_fonts)
 foreach(font IN LISTS font_files)
   math(EXPR n "${n} + 1")
-  get_filename_component(font_name ${font} NAME)
-  set(cut ${CMAKE_CURRENT_BINARY_DIR}/fonts-latin1/${font_name})
-  add_custom_command(OUTPUT ${cut}
-    COMMAND ${TABELLONE_PYFTSUBSET} ${font} --output-file=${cut} --layout-features=*
-            --unicodes=U+0020-007E,U+00A0-00FF,U+2013-2014,U+2018-201E,U+2026,U+20AC
-    DEPENDS ${font}
-    VERBATIM)
-  list(APPEND latin1_fonts ${cut})
-  string(APPEND TABELLONE_RC_DATA "FONT_${n} RCDATA \"${cut}\"\n")
+  string(APPEND TABELLONE_RC_DATA "FONT_${n} RCDATA \"${font}\"\n")
 endforeach()
 configure_file(forms/win32/tabellone.rc.in ${CMAKE_CURRENT_BINARY_DIR}/tabellone.rc @ONLY)
 set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/tabellone.rc PROPERTIES
-  OBJECT_DEPENDS "${TABELLONE_ICON};${latin1_fonts};${CMAKE_CURRENT_SOURCE_DIR}/forms/win32/tabellone.manifest")
+  OBJECT_DEPENDS "${TABELLONE_ICON};${font_files};${CMAKE_CURRENT_SOURCE_DIR}/forms/win32/tabellone.manifest")
 
 add_executable(tabellone WIN32 app/main_win32.cpp ${CMAKE_CURRENT_BINARY_DIR}/tabellone.rc)
 target_link_libraries(tabellone PRIVATE tabellone_win32)

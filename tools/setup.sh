@@ -32,8 +32,8 @@ TEST_PACKAGES=(libgtest-dev xvfb xauth xdotool imagemagick openbox x11-utils
 
 # What the Windows build and its tests under Wine need: the MinGW-w64 cross
 # compiler, GoogleTest's sources, Wine (32-bit, so the i386 architecture
-# first), and the tools that make the icon and cut the fonts.
-WINE_PACKAGES=(g++-mingw-w64-i686 googletest wine wine32:i386 fonttools imagemagick
+# first), and ImageMagick, which makes the icon.
+WINE_PACKAGES=(g++-mingw-w64-i686 googletest wine wine32:i386 imagemagick
     xvfb xauth xdotool openbox x11-utils)
 
 # What tools/release.sh needs beyond the two builds: the archivers, and a
