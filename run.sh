@@ -15,7 +15,7 @@ if [ "${1:-}" = "windows" ]; then
     build=build-win32
     # A Wine prefix of its own inside the build folder, quiet, and without
     # offers to install Mono or Gecko.
-    export WINEPREFIX="$PWD/build-win32/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    export WINEPREFIX="$PWD/build-win32/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
     program=(wine "$PWD/build-win32/tabellone.exe")
 else
     need_packages "${BUILD_PACKAGES[@]}"

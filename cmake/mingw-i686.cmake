@@ -23,7 +23,8 @@ set(CMAKE_CXX_FLAGS_INIT "-ffunction-sections -fdata-sections")
 
 # Test executables run under Wine, in a throwaway prefix inside the build
 # folder, without Wine's debug chatter and without offering to install Mono
-# or Gecko (mscoree and mshtml left out).
+# or Gecko (mscoree and mshtml left out). Wine names files in the locale's
+# character set: UTF-8, so that a folder named in any script maps to Linux.
 set(CMAKE_CROSSCOMPILING_EMULATOR
-    ${CMAKE_COMMAND} -E env WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix WINEDEBUG=-all
+    ${CMAKE_COMMAND} -E env WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix WINEDEBUG=-all LC_ALL=C.UTF-8
     WINEDLLOVERRIDES=mscoree,mshtml= wine)

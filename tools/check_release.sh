@@ -163,7 +163,7 @@ for key in ("FileVersion", "ProductVersion"):  # key, padding, value, in UTF-16
                      (version + "\0").encode("utf-16-le"), data), key
 EOF
 
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
 env -u DISPLAY WINEPREFIX="$prefix" wineboot --init >/dev/null 2>&1
 WINEPREFIX=$prefix wineserver -w
 folder="$prefix/drive_c/Tombola di Natale"

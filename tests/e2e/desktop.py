@@ -138,7 +138,9 @@ class Desktop:
         self.wine = os.path.join(self.home, "wineprefix") if copy else prefix
         if copy:
             shutil.copytree(prefix, self.wine, symlinks=True)
-        self.env.update(WINEPREFIX=self.wine, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+        # Wine names files in the locale's character set: UTF-8 for any script.
+        self.env.update(WINEPREFIX=self.wine, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
+                        LC_ALL="C.UTF-8")
 
     def program_name(self):  # what the executable is called in its folder
         return "tabellone.exe" if self.wine else "tabellone"
