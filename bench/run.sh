@@ -89,7 +89,7 @@ spread() {
         END {if (NR == 0) print "-"; else printf "%s (%s-%s)\n",
             (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2, v[1], v[NR]}'
 }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {if (a == "" || b == "" || b == 0) printf "-"; else printf "%.2f", a / b}'; }
 # The value after the word f on the line that starts with k.
 field() { awk -v k="$1" -v f="$2" '$1 == k {for (i = 2; i < NF; i++) if ($i == f) print $(i + 1)}'; }
 load() { awk '{print $1 ", " $2 ", " $3}' /proc/loadavg; }
@@ -306,8 +306,11 @@ windows_tables() {
     wine "$win/tabellone.exe" 2>/dev/null &
     board=$!
     local lat rounds
-    lat=$("$probe" latency --calls "$CALLS" --draws "$CALLS" --seed 7 --timeout-ms 20000)
-    rounds=$("$probe" rounds --rounds "$ROUNDS" --calls 10 --seed 11)
+    # A run that fails is told, and the tables go on without its figures.
+    lat=$("$probe" latency --calls "$CALLS" --draws "$CALLS" --seed 7 --timeout-ms 20000 \
+        2>"$disk/probe.err") || echo "the latency run failed: $(cat "$disk/probe.err")" >&2
+    rounds=$("$probe" rounds --rounds "$ROUNDS" --calls 10 --seed 11 2>"$disk/probe.err") ||
+        echo "the new rounds failed: $(cat "$disk/probe.err")" >&2
     kill "$board" 2>/dev/null
     wait "$board" 2>/dev/null || true
     board=""
@@ -354,7 +357,7 @@ windows_tables() {
     echo
     echo "| Windows start-up phase, in process (ms) | tabellone.exe | baseline_win32.exe |"
     echo "| --- | ---: | ---: |"
-    for p in before_main common_controls com gdiplus embedded_fonts form_model view load window show_and_paint total second_paint; do
+    for p in before_main common_controls com gdiplus embedded_fonts form_model load view window show_and_paint total second_paint; do
         echo "| $p | $(wphase board "$p") | $(wphase baseline "$p") |"
     done
     echo

@@ -719,24 +719,10 @@ Stats stats(std::vector<double> v) {
     return {rank(0.5), rank(0.99), v.back()};
 }
 
-int latency(const Args& a) {
-    X x;
-    Board board(x, static_cast<double>(a.num("--timeout-ms", 10000)));
-    std::mt19937 rng(static_cast<unsigned>(a.num("--seed", 1)));
-    const long calls = a.num("--calls", 200);
-    const long draws = a.num("--draws", 200);
-    std::vector<double> dbl;
-    std::vector<double> est;
-
-    board.newRound();
-    std::vector<int> free;
-    auto refill = [&] {
-        free.clear();
-        for (int i = 0; i < 90; ++i) {
-            free.push_back(i);
-        }
-    };
-    refill();
+// The inputs of latency: calls by double-click, then draws with Estrai.
+void measureLatency(const Board& board, std::mt19937& rng, long calls, long draws,
+                    std::vector<int>& free, const std::function<void()>& refill,
+                    std::vector<double>& dbl, std::vector<double>& est) {
     for (long k = 0; k < calls; ++k) {
         if (free.empty()) {
             board.newRound();
@@ -759,6 +745,34 @@ int latency(const Args& a) {
         board.closeBig();
         const auto called = board.calledCells();
         std::erase_if(free, [&](int i) { return called.at(static_cast<std::size_t>(i)); });
+    }
+}
+
+int latency(const Args& a) {
+    X x;
+    Board board(x, static_cast<double>(a.num("--timeout-ms", 10000)));
+    std::mt19937 rng(static_cast<unsigned>(a.num("--seed", 1)));
+    const long calls = a.num("--calls", 200);
+    const long draws = a.num("--draws", 200);
+    std::vector<double> dbl;
+    std::vector<double> est;
+
+    board.newRound();
+    std::vector<int> free;
+    auto refill = [&] {
+        free.clear();
+        for (int i = 0; i < 90; ++i) {
+            free.push_back(i);
+        }
+    };
+    refill();
+    try {
+        measureLatency(board, rng, calls, draws, free, refill, dbl, est);
+    } catch (const BoardGone&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw std::runtime_error(std::string(e.what()) + " (after " + std::to_string(dbl.size()) +
+                                 " double-clicks and " + std::to_string(est.size()) + " draws)");
     }
     const std::string samples = a.get("--samples", "");
     if (!samples.empty()) {
