@@ -57,19 +57,15 @@ struct Kind {
 };
 
 // The kinds, in the order they are printed.
-Kind kinds[] = {{"common_controls"}, {"com"},
-                {"accessibility"},   {"gdiplus_startup"},
-                {"font_register"},   {"font_enumerate"},
-                {"font_create"},     {"dpi_monitor"},
-                {"register_class"},  {"create_window"},
-                {"subclass"},        {"set_window_pos"},
-                {"set_font"},        {"send_message"},
-                {"text_metrics"},    {"set_text"},
-                {"enable_window"},   {"invalidate"},
-                {"redraw_window"},   {"show_window"},
-                {"update_window"},   {"messages"},
-                {"picture_decode"},  {"picture_draw"},
-                {"theme"},           {"gdi_draw"}};
+Kind kinds[] = {{"common_controls"}, {"com"},           {"accessibility"},
+                {"gdiplus_startup"}, {"font_register"}, {"font_enumerate"},
+                {"font_create"},     {"dpi_monitor"},   {"register_class"},
+                {"create_window"},   {"subclass"},      {"set_window_pos"},
+                {"set_font"},        {"send_message"},  {"device_context"},
+                {"text_metrics"},    {"set_text"},      {"enable_window"},
+                {"invalidate"},      {"redraw_window"}, {"show_window"},
+                {"update_window"},   {"messages"},      {"picture_decode"},
+                {"picture_draw"},    {"theme"},         {"gdi_draw"}};
 
 Kind* kind(const char* name) {
     for (Kind& k : kinds) {
@@ -235,8 +231,9 @@ void hookAll() {
     HOOK("user32.dll", RegisterClassExW, "register_class");
     HOOK("user32.dll", CreateWindowExW, "create_window");
     HOOK("user32.dll", SetWindowPos, "set_window_pos");
-    HOOK("user32.dll", GetDC, "text_metrics");
-    HOOK("user32.dll", ReleaseDC, "text_metrics");
+    HOOK("user32.dll", GetDC, "device_context");
+    HOOK("user32.dll", GetWindowDC, "device_context");
+    HOOK("user32.dll", ReleaseDC, "device_context");
     HOOK("gdi32.dll", GetTextMetricsW, "text_metrics");
     HOOK("user32.dll", SetWindowTextW, "set_text");
     HOOK("user32.dll", EnableWindow, "enable_window");
@@ -372,16 +369,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR commandLin
     board::Tabellone tabellone({question, fatal, random, clock, folder, files});
     phase("form_model");
 
-    winforms::Win32FormView view(tabellone.form(), instance);
-    question.setOwner(view.hwnd());
-    fatal.setOwner(view.hwnd(), tabellone.form().caption());
-    phase("view");
-
+    fatal.setOwner(nullptr, tabellone.form().caption());
     tabellone.form().load();
     if (tabellone.form().failed()) {
         return 1;
     }
     phase("load");
+
+    winforms::Win32FormView view(tabellone.form(), instance);
+    question.setOwner(view.hwnd());
+    fatal.setOwner(view.hwnd(), tabellone.form().caption());
+    phase("view");
     showAndPaint(
         view.hwnd(), [&] { view.show(SW_SHOWNORMAL); }, phase);
     return 0;
