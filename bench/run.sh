@@ -10,7 +10,8 @@
 #
 # It builds with the default preset into build/, and for Windows with the
 # win32 preset into build-win32/; BENCH_BUILD_DIR=DIR uses an already
-# configured build tree for Linux instead.
+# configured build tree for Linux instead, and BENCH_WIN32_DIR=DIR takes the
+# Windows executables, as built, from DIR (tabellone.exe, bench/...).
 #
 # Every figure is measured from outside the process unless it says so:
 # tabellone_xprobe starts the program, watches the X server's frame buffer
@@ -55,6 +56,8 @@ xvfb=""
 board=""
 wm=""
 cleanup() {
+    # Every step, whether or not the one before it could do anything.
+    set +e
     [ -n "$board" ] && kill "$board" 2>/dev/null
     # Wine's server of the benchmark's own prefix, and nothing else.
     [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
@@ -234,9 +237,13 @@ linux_tables() {
 # start-up against the plain Win32 program, where its start-up goes inside
 # the process, input latency, and new rounds.
 windows_tables() {
-    echo "Building the Windows executables (win32 preset)..." >&2
-    build_project win32 tabellone tabellone_baseline_win32 bench_startup_parts_win32 >/dev/null
     local wbin="$PWD/build-win32" win="$disk/win"
+    if [ -n "${BENCH_WIN32_DIR:-}" ]; then
+        wbin=$(cd "$BENCH_WIN32_DIR" && pwd)
+    else
+        echo "Building the Windows executables (win32 preset)..." >&2
+        build_project win32 tabellone tabellone_baseline_win32 bench_startup_parts_win32 >/dev/null
+    fi
     mkdir "$win"
     cp "$wbin/tabellone.exe" "$wbin/bench/tabellone_baseline_win32.exe" \
         "$wbin/bench/bench_startup_parts_win32.exe" "$win/"
@@ -245,8 +252,8 @@ windows_tables() {
     # tests made, or a new one. Its server is kept running throughout, so
     # that no run pays for starting it.
     export WINEPREFIX="$disk/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    if [ -d "$wbin/wineprefix" ]; then
-        cp -a "$wbin/wineprefix" "$WINEPREFIX"
+    if [ -d "$PWD/build-win32/wineprefix" ]; then
+        cp -a "$PWD/build-win32/wineprefix" "$WINEPREFIX"
     else
         echo "Making a Wine prefix..." >&2
         wineboot --init >/dev/null 2>&1
@@ -307,9 +314,9 @@ windows_tables() {
     board=$!
     local lat rounds
     # A run that fails is told, and the tables go on without its figures.
-    lat=$("$probe" latency --calls "$CALLS" --draws "$CALLS" --seed 7 --timeout-ms 20000 \
+    lat=$("$probe" latency --calls "$CALLS" --draws "$CALLS" --seed 7 --timeout-ms 60000 \
         2>"$disk/probe.err") || echo "the latency run failed: $(cat "$disk/probe.err")" >&2
-    rounds=$("$probe" rounds --rounds "$ROUNDS" --calls 10 --seed 11 2>"$disk/probe.err") ||
+    rounds=$("$probe" rounds --rounds "$ROUNDS" --calls 10 --seed 11 --timeout-ms 60000 2>"$disk/probe.err") ||
         echo "the new rounds failed: $(cat "$disk/probe.err")" >&2
     kill "$board" 2>/dev/null
     wait "$board" 2>/dev/null || true

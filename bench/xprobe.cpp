@@ -803,7 +803,8 @@ int latency(const Args& a) {
 // question has closed, as an eager caller's would.
 int rounds(const Args& a) {
     X x;
-    Board board(x, static_cast<double>(a.num("--timeout-ms", 20000)));
+    const double timeoutMs = static_cast<double>(a.num("--timeout-ms", 20000));
+    Board board(x, timeoutMs);
     std::mt19937 rng(static_cast<unsigned>(a.num("--seed", 1)));
     const long rounds = a.num("--rounds", 10);
     const long calls = std::max(2L, a.num("--calls", 10));
@@ -845,7 +846,8 @@ int rounds(const Args& a) {
         const auto yes = board.answerYes();
         refill();
         if (r % 2 == 0) {
-            if (!waitUntil([&] { return board.allFree(); }, 20000, [&] { board.checkAlive(); })) {
+            if (!waitUntil([&] { return board.allFree(); }, timeoutMs,
+                           [&] { board.checkAlive(); })) {
                 throw std::runtime_error("the board did not show every cell free");
             }
             repaint.push_back(msSince(yes));
