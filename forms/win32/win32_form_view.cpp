@@ -438,9 +438,11 @@ void Win32FormView::rescale() {
     }
 }
 
+// The window is painted from the loop, after the form's Activate: painted
+// before it, it would be painted twice over, the form's first changes
+// (the focus, the draw button disabled) redrawing most of it again.
 void Win32FormView::show(int showCommand) {
     ShowWindow(hwnd_, showCommand);
-    UpdateWindow(hwnd_);
     if (!activated_) {
         activated_ = true;
         PostMessageW(hwnd_, kActivateMessage, 0, 0);
