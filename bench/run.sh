@@ -370,7 +370,7 @@ windows_tables() {
     echo
     echo "| calls to the first paint, by kind (ms, median) | tabellone.exe ms | n | baseline ms | n |"
     echo "| --- | ---: | ---: | ---: | ---: |"
-    for k in $(awk '$1 == "board" && $2 == "call_ms" {print $4}' "$parts" | sort -u); do
+    for k in $(awk '$2 == "call_ms" {print $4}' "$parts" | sort -u); do
         echo "| $k | $(wcalls board "$k") | $(wcalls baseline "$k") |"
     done
     wineserver -k 2>/dev/null || true
