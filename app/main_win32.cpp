@@ -27,14 +27,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
     winforms::Win32Question question;
 
     board::Tabellone tabellone({question, fatal, random, clock, folder, files});
-    winforms::Win32FormView view(tabellone.form(), instance);
-    question.setOwner(view.hwnd());
-    fatal.setOwner(view.hwnd(), tabellone.form().caption());
-
+    // The window is made from the form as loaded, so that nothing made is
+    // changed before it is first shown. A failure to load is reported with
+    // no window: none would have been shown yet anyway.
+    fatal.setOwner(nullptr, tabellone.form().caption());
     tabellone.form().load();
     if (tabellone.form().failed()) {
         return 1;
     }
+    winforms::Win32FormView view(tabellone.form(), instance);
+    question.setOwner(view.hwnd());
+    fatal.setOwner(view.hwnd(), tabellone.form().caption());
     view.show(showCommand);
     const int status = view.run();
     return tabellone.form().failed() ? 1 : status;

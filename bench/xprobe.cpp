@@ -4,15 +4,23 @@
 // buffer (XGetImage of the root window). It shares no code with the board;
 // the window geometry below is worked out from the layout's twips.
 //
-//   startup [--settle-ms N] [--timeout-ms N] -- PROGRAM [ARGS...]
+//   startup [--name TITLE] [--settle-ms N] [--timeout-ms N] -- PROGRAM [ARGS...]
 //       Starts PROGRAM and times process start to the first frame that shows
 //       two teal cells (first and last of the grid), noting the CPU time it
 //       had by then; after the settle time, reads VmHWM. Prints
-//       "startup_ms X vmhwm_kb Y cpu_ms Z" and ends it.
+//       "startup_ms X vmhwm_kb Y cpu_ms Z" and ends it. The cells are looked
+//       for in the window titled TITLE, wherever a window manager put it, or
+//       else at the screen's top-left corner.
 //   latency --calls N --draws N [--seed S] [--samples FILE]
 //       On a running board: N calls by double-click on free cells, then N
 //       draws with Estrai, each timed from the input to the big number on
 //       screen. Starts a round first and a new one whenever all 90 are out.
+//   rounds --rounds N --calls N [--seed S]
+//       On a running board: N new rounds, each followed by N calls by
+//       double-click. Times each round from Sì to every cell shown free
+//       (even rounds) or to the big number of a call made as soon as the
+//       question closed (odd rounds), and the first call of each round
+//       against the later ones.
 //   session --steps N --events FILE [--seed S] [--timeout-ms N] [--close]
 //       A scripted session of calls and draws for the drills. Writes what it
 //       saw to FILE: "round" when a round starts, "shown N" (or "shown ?" for
@@ -500,8 +508,25 @@ class Board {
         return called;
     }
 
-    // Nuova, then Return in the question: a fresh round with every cell free.
-    void newRound() const {
+    // The cells shown as called once at least n show so. Under Wine the
+    // board is repainted a control at a time after the big number closes,
+    // so a called cell may still show free for a moment.
+    std::array<bool, 90> calledCells(std::size_t n) const {
+        std::array<bool, 90> called{};
+        if (!waitUntil(
+                [&] {
+                    called = calledCells();
+                    return static_cast<std::size_t>(
+                               std::count(called.begin(), called.end(), true)) >= n;
+                },
+                timeoutMs_, [&] { checkAlive(); })) {
+            throw std::runtime_error("the called cells never showed");
+        }
+        return called;
+    }
+
+    // Nuova; returns once the question has the keyboard focus.
+    void askNewRound() const {
         click(kNuova);
         Window question = 0;
         if (!waitUntil([&] { return (question = x_.find(kQuestionTitle)) != 0; }, timeoutMs_,
@@ -513,11 +538,43 @@ class Board {
         if (!waitUntil([&] { return x_.hasFocus(question); }, timeoutMs_, [&] { checkAlive(); })) {
             throw std::runtime_error("the new round question never took the keyboard focus");
         }
+    }
+
+    // Sì, the question's default button, by Return; returns the time of the press.
+    Clock::time_point answerYes() const {
+        const auto t0 = Clock::now();
         x_.tap(XK_Return);
+        return t0;
+    }
+
+    void waitQuestionGone() const {
         if (!waitUntil([&] { return x_.find(kQuestionTitle) == 0; }, timeoutMs_,
                        [&] { checkAlive(); })) {
             throw std::runtime_error("the new round question never closed");
         }
+    }
+
+    // Whether every cell shows the free colour.
+    bool allFree() const {
+        const auto shot = x_.grab(ox_, oy_, 865, 678);
+        if (!shot->valid()) {
+            checkAlive();
+            throw std::runtime_error("cannot read the screen");
+        }
+        for (int i = 0; i < 90; ++i) {
+            const Pt p = cellSample(i);
+            if (shot->at(ox_ + p.x, oy_ + p.y) != kTeal) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // Nuova, then Return in the question: a fresh round with every cell free.
+    void newRound() const {
+        askNewRound();
+        answerYes();
+        waitQuestionGone();
         if (!waitUntil(
                 [&] {
                     const auto called = calledCells();
@@ -592,9 +649,30 @@ int startup(const Args& a, char** program) {
     X x;
     const double timeoutMs = static_cast<double>(a.num("--timeout-ms", 20000));
     const double settleMs = static_cast<double>(a.num("--settle-ms", 300));
-    // Both sample points must start dark, or the last run's window is still up.
-    if (x.pixel(cellSample(0).x, cellSample(0).y) == kTeal) {
-        std::fprintf(stderr, "the screen already shows teal where the first cell goes\n");
+    const std::string name = a.get("--name", "");
+    // The top-left corner of the client area on the screen, or nothing while
+    // the named window is not there.
+    Window named = 0;
+    auto origin = [&]() -> std::optional<Pt> {
+        if (name.empty()) {
+            return Pt{};
+        }
+        if (named == 0 || !x.viewable(named)) {
+            named = x.find(name);
+        }
+        if (named == 0) {
+            return std::nullopt;
+        }
+        const auto g = x.geometry(named);
+        return Pt{g.x, g.y};
+    };
+    auto teal = [&](Pt p) {
+        const auto o = origin();
+        return o && x.pixel(o->x + p.x, o->y + p.y) == kTeal;
+    };
+    // The last run's window must be gone.
+    if (name.empty() ? teal(cellSample(0)) : x.find(name) != 0) {
+        std::fprintf(stderr, "the screen already shows the window\n");
         return 2;
     }
     const auto t0 = Clock::now();
@@ -615,7 +693,7 @@ int startup(const Args& a, char** program) {
     bool exited = false;
     waitUntil(
         [&] {
-            if (x.pixel(first.x, first.y) == kTeal && x.pixel(last.x, last.y) == kTeal) {
+            if (teal(first) && teal(last)) {
                 shownMs = msSince(t0);
                 shownCpuMs = cpuMs(pid);
                 return true;
@@ -634,7 +712,7 @@ int startup(const Args& a, char** program) {
         waitpid(pid, nullptr, 0);
     }
     // Wait for the window to leave the screen before the next run.
-    waitUntil([&] { return x.pixel(first.x, first.y) != kTeal; }, 5000);
+    waitUntil([&] { return name.empty() ? !teal(first) : x.find(name) == 0; }, 5000);
     if (shownMs < 0) {
         std::fprintf(stderr, "no first frame within %.0f ms\n", timeoutMs);
         return 1;
@@ -658,24 +736,10 @@ Stats stats(std::vector<double> v) {
     return {rank(0.5), rank(0.99), v.back()};
 }
 
-int latency(const Args& a) {
-    X x;
-    Board board(x, static_cast<double>(a.num("--timeout-ms", 10000)));
-    std::mt19937 rng(static_cast<unsigned>(a.num("--seed", 1)));
-    const long calls = a.num("--calls", 200);
-    const long draws = a.num("--draws", 200);
-    std::vector<double> dbl;
-    std::vector<double> est;
-
-    board.newRound();
-    std::vector<int> free;
-    auto refill = [&] {
-        free.clear();
-        for (int i = 0; i < 90; ++i) {
-            free.push_back(i);
-        }
-    };
-    refill();
+// The inputs of latency: calls by double-click, then draws with Estrai.
+void measureLatency(const Board& board, std::mt19937& rng, long calls, long draws,
+                    std::vector<int>& free, const std::function<void()>& refill,
+                    std::vector<double>& dbl, std::vector<double>& est) {
     for (long k = 0; k < calls; ++k) {
         if (free.empty()) {
             board.newRound();
@@ -696,8 +760,37 @@ int latency(const Args& a) {
         const auto t0 = board.click(kEstrai);
         est.push_back(board.waitBig(t0));
         board.closeBig();
-        const auto called = board.calledCells();
+        // The draw called one more cell than were called before it.
+        const auto called = board.calledCells(90 - free.size() + 1);
         std::erase_if(free, [&](int i) { return called.at(static_cast<std::size_t>(i)); });
+    }
+}
+
+int latency(const Args& a) {
+    X x;
+    Board board(x, static_cast<double>(a.num("--timeout-ms", 10000)));
+    std::mt19937 rng(static_cast<unsigned>(a.num("--seed", 1)));
+    const long calls = a.num("--calls", 200);
+    const long draws = a.num("--draws", 200);
+    std::vector<double> dbl;
+    std::vector<double> est;
+
+    board.newRound();
+    std::vector<int> free;
+    auto refill = [&] {
+        free.clear();
+        for (int i = 0; i < 90; ++i) {
+            free.push_back(i);
+        }
+    };
+    refill();
+    try {
+        measureLatency(board, rng, calls, draws, free, refill, dbl, est);
+    } catch (const BoardGone&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw std::runtime_error(std::string(e.what()) + " (after " + std::to_string(dbl.size()) +
+                                 " double-clicks and " + std::to_string(est.size()) + " draws)");
     }
     const std::string samples = a.get("--samples", "");
     if (!samples.empty()) {
@@ -718,6 +811,86 @@ int latency(const Args& a) {
         const Stats s = stats(est);
         std::printf("estrai_ms p50 %.2f p99 %.2f max %.2f n %zu\n", s.p50, s.p99, s.max,
                     est.size());
+    }
+    return 0;
+}
+
+// New rounds on a running board, each after a few calls. Each round is
+// timed from Sì, and its first call against the later ones: in turn, the
+// double-click goes once every cell shows free again, or as soon as the
+// question has closed, as an eager caller's would.
+int rounds(const Args& a) {
+    X x;
+    const double timeoutMs = static_cast<double>(a.num("--timeout-ms", 20000));
+    Board board(x, timeoutMs);
+    std::mt19937 rng(static_cast<unsigned>(a.num("--seed", 1)));
+    const long rounds = a.num("--rounds", 10);
+    const long calls = std::max(2L, a.num("--calls", 10));
+    std::vector<double> repaint;
+    std::vector<double> firstRepainted;
+    std::vector<double> firstEager;
+    std::vector<double> toBig;
+    std::vector<double> later;
+    std::vector<int> free;
+    auto doubleClickFree = [&] {
+        const auto pick = std::uniform_int_distribution<std::size_t>(0, free.size() - 1)(rng);
+        const int cell = free[pick];
+        free.erase(free.begin() + static_cast<long>(pick));
+        return board.doubleClick(cellCentre(cell));
+    };
+    auto refill = [&] {
+        free.clear();
+        for (int i = 0; i < 90; ++i) {
+            free.push_back(i);
+        }
+    };
+    auto laterCalls = [&](bool counted) {
+        for (long k = 1; k < calls; ++k) {
+            const double ms = board.waitBig(doubleClickFree());
+            if (counted) {
+                later.push_back(ms);
+            }
+            board.closeBig();
+        }
+    };
+    // The first round starts from a board with no call to take back: not counted.
+    board.newRound();
+    refill();
+    board.waitBig(doubleClickFree());
+    board.closeBig();
+    laterCalls(false);
+    for (long r = 0; r < rounds; ++r) {
+        board.askNewRound();
+        const auto yes = board.answerYes();
+        refill();
+        if (r % 2 == 0) {
+            if (!waitUntil([&] { return board.allFree(); }, timeoutMs,
+                           [&] { board.checkAlive(); })) {
+                throw std::runtime_error("the board did not show every cell free");
+            }
+            repaint.push_back(msSince(yes));
+            firstRepainted.push_back(board.waitBig(doubleClickFree()));
+        } else {
+            board.waitQuestionGone();
+            const auto t0 = doubleClickFree();
+            firstEager.push_back(board.waitBig(t0));
+            toBig.push_back(msSince(yes));
+        }
+        board.closeBig();
+        laterCalls(true);
+    }
+    const std::pair<const char*, const std::vector<double>*> rows[] = {
+        {"round_repaint_ms", &repaint},
+        {"round_first_repainted_ms", &firstRepainted},
+        {"round_first_eager_ms", &firstEager},
+        {"round_to_big_ms", &toBig},
+        {"round_later_ms", &later}};
+    for (const auto& [label, v] : rows) {
+        if (!v->empty()) {
+            const Stats st = stats(*v);
+            std::printf("%s p50 %.2f p99 %.2f max %.2f n %zu\n", label, st.p50, st.p99, st.max,
+                        v->size());
+        }
     }
     return 0;
 }
@@ -948,7 +1121,7 @@ int closeWindow(const Args& a) {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: tabellone_xprobe startup|latency|session|wait-window|gone|key|"
+                 "usage: tabellone_xprobe startup|latency|rounds|session|wait-window|gone|key|"
                  "copy-text|close [options]\n");
     return 2;
 }
@@ -979,6 +1152,9 @@ int main(int argc, char** argv) {
         }
         if (command == "latency") {
             return latency(a);
+        }
+        if (command == "rounds") {
+            return rounds(a);
         }
         if (command == "session") {
             return session(a);

@@ -37,12 +37,6 @@ constexpr UINT kActivateMessage = WM_APP + 1;
 // Resizable and maximizable: the board zooms with the window.
 constexpr DWORD kWindowStyle = WS_OVERLAPPEDWINDOW;
 constexpr int kTwipsPerPixel = 15;
-// The space above and below a text box's line, which centres it.
-constexpr const wchar_t* kPaddingProperty = L"TabellonePadding";
-
-int paddingOf(HWND hwnd) {
-    return static_cast<int>(reinterpret_cast<INT_PTR>(GetPropW(hwnd, kPaddingProperty)));
-}
 
 template <typename Fn>
 Fn systemFunction(const wchar_t* module, const char* name) {
@@ -228,6 +222,8 @@ Win32FormView::Win32FormView(forms::Form& form, HINSTANCE instance)
         throw std::runtime_error("CreateWindowExW failed");
     }
     dpi_ = dpiOf(hwnd_);
+    // Sized and scaled first, so that each control is made at its place.
+    fitToScreen();
     // Screen readers' texts; without the service the controls keep the
     // system's own names.
     if (FAILED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
@@ -251,7 +247,6 @@ Win32FormView::Win32FormView(forms::Form& form, HINSTANCE instance)
     for (Control* c : form.children()) {
         create(*c, hwnd_);
     }
-    fitToScreen();
     // Focus rectangles always show: the keyboard is the form's, not the
     // dialog manager's, which would otherwise hide them until Tab is seen.
     SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL),
@@ -314,19 +309,26 @@ void Win32FormView::create(Control& control, HWND parent) {
             cls = kPictureClass;
             break;
     }
-    const HWND h =
-        CreateWindowExW(exStyle, cls, nullptr, style, 0, 0, 0, 0, parent, nullptr, instance_, this);
+    // Made as the form has it, before the window is first shown: its text,
+    // shown or hidden, enabled or not (a text box stays enabled for the
+    // system, as in apply), so that nothing is changed or redrawn after.
+    if (control.visible()) {
+        style |= WS_VISIBLE;
+    }
+    if (!control.enabled() && control.kind() != Kind::TextBox) {
+        style |= WS_DISABLED;
+    }
+    const HWND h = CreateWindowExW(exStyle, cls, widen(control.text()).c_str(), style, 0, 0, 0, 0,
+                                   parent, nullptr, instance_, this);
     windows_[&control] = h;
     controls_[h] = &control;
     SetWindowSubclass(h, childProc, 0, reinterpret_cast<DWORD_PTR>(this));
-    SetWindowPos(h, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    place(control);
+    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(fontFor(control.font())), FALSE);
+    // Stacks are listed from the top: each control created goes to the
+    // bottom of its siblings, so the first stays on top.
+    place(control, HWND_BOTTOM);
     for (Control* c : control.children()) {
         create(*c, h);
-    }
-    for (const Property p :
-         {Property::Font, Property::Text, Property::Enabled, Property::Visible}) {
-        apply(control, p);
     }
     applyAccessible(control);
 }
@@ -345,32 +347,39 @@ void Win32FormView::applyAccessible(Control& control) {
                                  widen(a.description).c_str());
 }
 
-void Win32FormView::place(Control& control) {
+void Win32FormView::place(Control& control, HWND after) {
+    const HWND h = windows_.at(&control);
     const forms::PixelRect r =
         forms::pixelRect(form_, control, scale_, control.container() != nullptr);
-    SetWindowPos(windows_.at(&control), nullptr, r.left, r.top, r.width, r.height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    UINT flags = SWP_NOACTIVATE | (after == nullptr ? SWP_NOZORDER : 0U);
+    if (control.kind() == Kind::TextBox) {
+        // Centred in its new height with the font it has, in the same move.
+        pad(h, control, r.width, r.height);
+        flags |= SWP_FRAMECHANGED;
+    }
+    SetWindowPos(h, after, r.left, r.top, r.width, r.height, flags);
 }
 
 void Win32FormView::placeAll() {
-    // The font goes after the place: a text box centres its line in its
-    // new height.
+    // The font goes first: a text box centres its line in its new height.
     std::set<HFONT> used;
     for (Control* c : form_.controls()) {
+        const HFONT font = fontFor(c->font());
+        SendMessageW(hwndFor(*c), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         place(*c);
-        apply(*c, Property::Font);
-        used.insert(fontFor(c->font()));
+        used.insert(font);
     }
     // Fonts of other zooms are in no control any more.
     for (auto it = fonts_.begin(); it != fonts_.end();) {
         if (used.count(it->second) == 0) {
+            lineHeights_.erase(it->second);
             DeleteObject(it->second);
             it = fonts_.erase(it);
         } else {
             ++it;
         }
     }
-    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 void Win32FormView::fitToScreen() {
@@ -393,8 +402,8 @@ void Win32FormView::fitToScreen() {
 void Win32FormView::rescale() {
     RECT client;
     GetClientRect(hwnd_, &client);
-    if (windows_.empty() || client.right <= 0 || client.bottom <= 0) {
-        return;  // still being built, or minimized
+    if (client.right <= 0 || client.bottom <= 0) {
+        return;  // minimized
     }
     const forms::Scale fitted = forms::fitToClient(form_, baseScale_, client.right, client.bottom);
     if (fitted.pixelsPerTwip() == scale_.pixelsPerTwip() && fitted.originX() == scale_.originX() &&
@@ -407,15 +416,20 @@ void Win32FormView::rescale() {
         density_ = density;
         pictures_.clear();
     }
+    if (windows_.empty()) {
+        return;  // still being built: the controls are made at this scale
+    }
     placeAll();
     if (hovered_ != nullptr) {
         updateTip(hovered_);  // its rectangle moved
     }
 }
 
+// The window is painted from the loop, after the form's Activate: painted
+// before it, it would be painted twice over, the form's first changes
+// (the focus, the draw button disabled) redrawing most of it again.
 void Win32FormView::show(int showCommand) {
     ShowWindow(hwnd_, showCommand);
-    UpdateWindow(hwnd_);
     if (!activated_) {
         activated_ = true;
         PostMessageW(hwnd_, kActivateMessage, 0, 0);
@@ -668,7 +682,7 @@ LRESULT CALLBACK Win32FormView::childProc(HWND hwnd, UINT msg, WPARAM wParam, LP
             // A text box's client area is its line, centred between bands of
             // its back colour that the frame paints.
             const LRESULT r = DefSubclassProc(hwnd, msg, wParam, lParam);
-            const int padding = paddingOf(hwnd);
+            const int padding = reinterpret_cast<Win32FormView*>(data)->paddingOf(hwnd);
             RECT& client = wParam != 0 ? reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0]
                                        : *reinterpret_cast<RECT*>(lParam);
             client.top += padding;
@@ -689,8 +703,8 @@ LRESULT CALLBACK Win32FormView::childProc(HWND hwnd, UINT msg, WPARAM wParam, LP
                 }
                 ReleaseDC(hwnd, dc);
             }
-            if (const int padding = paddingOf(hwnd); padding > 0) {
-                auto* view = reinterpret_cast<Win32FormView*>(data);
+            auto* view = reinterpret_cast<Win32FormView*>(data);
+            if (const int padding = view->paddingOf(hwnd); padding > 0) {
                 RECT window;
                 RECT client;
                 GetWindowRect(hwnd, &window);
@@ -709,7 +723,7 @@ LRESULT CALLBACK Win32FormView::childProc(HWND hwnd, UINT msg, WPARAM wParam, LP
         }
         case WM_NCDESTROY:
             RemoveWindowSubclass(hwnd, childProc, 0);
-            RemovePropW(hwnd, kPaddingProperty);
+            reinterpret_cast<Win32FormView*>(data)->paddings_.erase(hwnd);
             break;
         default:
             break;
@@ -871,22 +885,36 @@ HBRUSH Win32FormView::brushFor(COLORREF colour) {
 // control only centres across. The room left over goes to its frame.
 void Win32FormView::centreText(Control& control) {
     const HWND h = hwndFor(control);
-    const HDC dc = GetDC(h);
-    const HFONT old = SelectFont(dc, fontFor(control.font()));
+    RECT r;
+    GetWindowRect(h, &r);
+    pad(h, control, r.right - r.left, r.bottom - r.top);
+    SetWindowPos(h, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ERASE);
+}
+
+// The room the system leaves for a text box's line in a window of that
+// size, less the line of its font, goes half above it and half below.
+void Win32FormView::pad(HWND h, const Control& control, int width, int height) {
+    paddings_[h] = 0;
+    RECT client{0, 0, width, height};
+    SendMessageW(h, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&client));
+    const int line = lineHeight(fontFor(control.font()));
+    paddings_[h] = std::max(0, static_cast<int>(client.bottom - client.top - line) / 2);
+}
+
+int Win32FormView::lineHeight(HFONT font) {
+    const auto it = lineHeights_.find(font);
+    if (it != lineHeights_.end()) {
+        return it->second;
+    }
+    const HDC dc = GetDC(nullptr);
+    const HFONT old = SelectFont(dc, font);
     TEXTMETRICW tm{};
     GetTextMetricsW(dc, &tm);
     SelectFont(dc, old);
-    ReleaseDC(h, dc);
-    constexpr UINT kFrameOnly =
-        SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED;
-    SetPropW(h, kPaddingProperty, nullptr);
-    SetWindowPos(h, nullptr, 0, 0, 0, 0, kFrameOnly);
-    RECT r;
-    GetClientRect(h, &r);
-    const auto padding = static_cast<INT_PTR>(std::max(0L, (r.bottom - tm.tmHeight) / 2));
-    SetPropW(h, kPaddingProperty, reinterpret_cast<HANDLE>(padding));
-    SetWindowPos(h, nullptr, 0, 0, 0, 0, kFrameOnly);
-    RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ERASE);
+    ReleaseDC(nullptr, dc);
+    return lineHeights_.emplace(font, static_cast<int>(tm.tmHeight)).first->second;
 }
 
 void Win32FormView::propertyChanged(Control& control, Property property) {

@@ -94,7 +94,9 @@ class Win32FormView : public forms::FormObserver {
     void create(forms::Control& control, HWND parent);
     // Places every control, and sets every font, at scale_.
     void placeAll();
-    void place(forms::Control& control);
+    // Moves and sizes a control to its place at scale_, and below its
+    // siblings when after is HWND_BOTTOM; a text box is centred anew.
+    void place(forms::Control& control, HWND after = nullptr);
     // The base scale for the monitor's DPI, reduced for the whole window to
     // fit the monitor's work area; the window sized to it and moved onto it.
     void fitToScreen();
@@ -103,6 +105,15 @@ class Win32FormView : public forms::FormObserver {
     void applyAccessible(forms::Control& control);
     void apply(forms::Control& control, forms::Property property);
     void centreText(forms::Control& control);
+    // Sets the bands above and below a text box's line, for the window's
+    // size given; the next frame change applies them.
+    void pad(HWND h, const forms::Control& control, int width, int height);
+    int paddingOf(HWND h) const {
+        const auto it = paddings_.find(h);
+        return it != paddings_.end() ? it->second : 0;
+    }
+    // The height of a line in that font, in pixels.
+    int lineHeight(HFONT font);
     void updateTip(forms::Control* hovered);
     void drawButton(const DRAWITEMSTRUCT& item);
     // Draws a picture from the area's top-left corner at the board's zoom,
@@ -132,6 +143,9 @@ class Win32FormView : public forms::FormObserver {
     std::unordered_map<HWND, forms::Control*> controls_;
     forms::FontFamilies families_;
     std::map<std::string, HFONT> fonts_;
+    std::map<HFONT, int> lineHeights_;
+    // The band above and below each text box's line, which centres it.
+    std::unordered_map<HWND, int> paddings_;
     std::map<COLORREF, HBRUSH> brushes_;
     std::map<std::string, std::unique_ptr<Picture>> pictures_;
     forms::Control* hovered_ = nullptr;
