@@ -323,7 +323,7 @@ void Win32FormView::create(Control& control, HWND parent) {
     windows_[&control] = h;
     controls_[h] = &control;
     SetWindowSubclass(h, childProc, 0, reinterpret_cast<DWORD_PTR>(this));
-    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(fontFor(control.font())), FALSE);
+    setFont(control, fontFor(control.font()), false);
     // Stacks are listed from the top: each control created goes to the
     // bottom of its siblings, so the first stays on top.
     place(control, HWND_BOTTOM);
@@ -347,6 +347,17 @@ void Win32FormView::applyAccessible(Control& control) {
                                  widen(a.description).c_str());
 }
 
+void Win32FormView::setFont(const Control& control, HFONT font, bool redraw) {
+    const HWND h = hwndFor(control);
+    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw ? TRUE : FALSE);
+    if (control.kind() == Kind::TextBox) {
+        // The system gives a text box side margins worked out from each new
+        // font, and keeps them when a later font is smaller: a number needs
+        // the whole width of its cell.
+        SendMessageW(h, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(0, 0));
+    }
+}
+
 void Win32FormView::place(Control& control, HWND after) {
     const HWND h = windows_.at(&control);
     const forms::PixelRect r =
@@ -365,7 +376,7 @@ void Win32FormView::placeAll() {
     std::set<HFONT> used;
     for (Control* c : form_.controls()) {
         const HFONT font = fontFor(c->font());
-        SendMessageW(hwndFor(*c), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        setFont(*c, font, false);
         place(*c);
         used.insert(font);
     }
@@ -948,12 +959,8 @@ void Win32FormView::apply(Control& control, Property property) {
             RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ERASE);
             break;
         case Property::Font:
-            SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(fontFor(control.font())), TRUE);
+            setFont(control, fontFor(control.font()), true);
             if (control.kind() == Kind::TextBox) {
-                // The system gives a text box side margins worked out from
-                // each new font, and keeps them when a later font is
-                // smaller: a number needs the whole width of its cell.
-                SendMessageW(h, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(0, 0));
                 centreText(control);
             }
             break;

@@ -94,6 +94,9 @@ class Win32FormView : public forms::FormObserver {
     void create(forms::Control& control, HWND parent);
     // Places every control, and sets every font, at scale_.
     void placeAll();
+    // Sets a control's font; a text box also loses the side margins the
+    // system works out from it.
+    void setFont(const forms::Control& control, HFONT font, bool redraw);
     // Moves and sizes a control to its place at scale_, and below its
     // siblings when after is HWND_BOTTOM; a text box is centred anew.
     void place(forms::Control& control, HWND after = nullptr);
