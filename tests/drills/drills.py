@@ -218,9 +218,11 @@ def two_boards(desktop, folder, seed):
 def valgrind(desktop, folder, seed, source):
     """One short session under memcheck; fails on any error first met in the project's code."""
     xml = os.path.join(desktop.home, "memcheck.xml")
+    # With no session bus, libdbus forks a child to run dbus-launch: no report of its own.
     board = Board(desktop, folder, ["valgrind", "--leak-check=full", "--show-leak-kinds=definite",
                                     "--errors-for-leak-kinds=definite", "--num-callers=40",
-                                    "--xml=yes", f"--xml-file={xml}"], patience=120)
+                                    "--child-silent-after-fork=yes", "--xml=yes",
+                                    f"--xml-file={xml}"], patience=120)
     board.play(random.Random(seed), rounds=1, calls=3)
     check(parse(os.path.join(folder, LOG)) == (1, 3), "one header and three calls logged")
     ours, others = [], 0
