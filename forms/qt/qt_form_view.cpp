@@ -173,8 +173,9 @@ QtFormView::QtFormView(forms::Form& form, QWidget* parent)
     setWindowTitle(QString::fromStdString(form.caption()));
     resize(scale_.x(form.clientWidth()), scale_.y(form.clientHeight()));
     // The view holds the keyboard focus whenever the window itself has it;
-    // the controls take it only when the form gives it to them.
-    setFocusPolicy(Qt::StrongFocus);
+    // the controls take it only when the form gives it to them. A click
+    // does not take it: the form decides where a press puts the focus.
+    setFocusPolicy(Qt::TabFocus);
     // Controls are created from the bottom of each stack up, so that each
     // new widget lies above the ones before it.
     for (Control* c : bottomUp(form.children())) {
