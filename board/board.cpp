@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <string>
 
 namespace board {
 
@@ -78,6 +79,12 @@ forms::Accessible Board::describe(const forms::Control& c) const {
         name += ": ";
         name += number;
         return {name, c.toolTipText()};
+    }
+    if (&c == &estratto_) {
+        // Read out on every call: the number as a cell names it ("7", not
+        // the "07" shown), and no hint to repeat each time.
+        const int n = leadingNumber(c.text());
+        return {"Numero chiamato: " + (n > 0 ? std::to_string(n) : std::string("nessuno")), ""};
     }
     return {c.text(), c.toolTipText()};
 }

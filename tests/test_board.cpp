@@ -93,7 +93,7 @@ TEST(Board, KeyboardAloneAndWhatScreenReadersAreTold) {
     EXPECT_EQ(rig.form().accessible(rig.cell(18)).description, "");
     EXPECT_EQ(rig.form().accessible(rig.slot(0)).name, "Ultimo numero chiamato: 20");
     EXPECT_EQ(rig.form().accessible(rig.slot(2)).name, "Terzultimo numero chiamato: nessuno");
-    EXPECT_EQ(rig.form().accessible(rig.estratto()).name, "20");
+    EXPECT_EQ(rig.form().accessible(rig.estratto()).name, "Numero chiamato: 20");
     rig.view.key(Key::Enter, 3);  // closes the big number, once
     rig.view.key(Key::Enter);     // then does nothing
     EXPECT_TRUE(rig.numeri().visible());
@@ -103,6 +103,7 @@ TEST(Board, KeyboardAloneAndWhatScreenReadersAreTold) {
     rig.random.script = {0.0F};
     rig.view.key(Key::Enter, 6);  // one draw however long it is held
     EXPECT_EQ(rig.estratto().caption(), "01");
+    EXPECT_EQ(rig.form().accessible(rig.estratto()).name, "Numero chiamato: 1");
     rig.view.key(Key::Enter);
     rig.view.key(Key::Enter);
     tabs(2);                   // nuova, then the newest slot

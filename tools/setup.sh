@@ -25,10 +25,11 @@ DISPLAY_PACKAGES=(xvfb xauth imagemagick xdotool)
 
 # What the tests need beyond the build: GoogleTest, and a virtual display
 # with a window manager and input tools for the tests that drive the real
-# program as a user would.
+# program as a user would; a screen reader (Orca) and the speech service
+# it talks through, for the test that listens to what it says.
 TEST_PACKAGES=(libgtest-dev xvfb xauth xdotool imagemagick openbox x11-utils
     libx11-dev libxtst-dev valgrind tesseract-ocr tesseract-ocr-ita clang-format clang-tidy
-    dbus at-spi2-core python3-pyatspi)
+    dbus at-spi2-core orca speech-dispatcher)
 
 # What the Windows build and its tests under Wine need: the MinGW-w64 cross
 # compiler, GoogleTest's sources, Wine (32-bit, so the i386 architecture

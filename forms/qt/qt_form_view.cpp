@@ -1,6 +1,8 @@
 #include "forms/qt/qt_form_view.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFontDatabase>
@@ -65,6 +67,36 @@ class TextBox : public QLineEdit {
         deselect();
     }
 };
+
+// The role (a QAccessible::Role) that a widget shows screen readers in
+// place of its class's own, where that one would mislead them.
+constexpr const char* kRoleProperty = "tabellone.accessibleRole";
+
+// A widget with that property shows screen readers that role, its name,
+// description and state, and nothing else: no text, nothing to edit.
+QAccessibleInterface* accessibleWithRole(const QString& /*className*/, QObject* object) {
+    if (!object->isWidgetType()) {
+        return nullptr;
+    }
+    const QVariant role = object->property(kRoleProperty);
+    return role.isValid() ? new QAccessibleWidget(static_cast<QWidget*>(object),
+                                                  static_cast<QAccessible::Role>(role.toInt()))
+                          : nullptr;
+}
+
+// A text box with no text for screen readers still reports its caret
+// moving when its text is set, and Qt's AT-SPI bridge warns of each such
+// report from a control without text: that warning alone is dropped.
+QtMessageHandler previousMessageHandler = nullptr;
+
+void dropCaretWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtWarningMsg && context.category != nullptr &&
+        qstrcmp(context.category, "qt.accessibility.atspi") == 0 &&
+        message.startsWith(QLatin1String("Sending TextCaretMoved from object that does not"))) {
+        return;
+    }
+    previousMessageHandler(type, context, message);
+}
 
 // Fills its back colour and draws its picture from the top-left corner at
 // the board's zoom; transparent pixels show the back colour.
@@ -139,11 +171,18 @@ QtFormView::QtFormView(forms::Form& form, QWidget* parent)
       families_([](const std::string& family) {
           return QFontDatabase::hasFamily(QString::fromStdString(family));
       }) {
+    static const bool accessibility = [] {
+        QAccessible::installFactory(accessibleWithRole);
+        previousMessageHandler = qInstallMessageHandler(dropCaretWarnings);
+        return true;
+    }();
+    (void)accessibility;
     setWindowTitle(QString::fromStdString(form.caption()));
     resize(scale_.x(form.clientWidth()), scale_.y(form.clientHeight()));
     // The view holds the keyboard focus whenever the window itself has it;
-    // the controls take it only when the form gives it to them.
-    setFocusPolicy(Qt::StrongFocus);
+    // the controls take it only when the form gives it to them. A click
+    // does not take it: the form decides where a press puts the focus.
+    setFocusPolicy(Qt::TabFocus);
     // Controls are created from the bottom of each stack up, so that each
     // new widget lies above the ones before it.
     for (Control* c : bottomUp(form.children())) {
@@ -151,6 +190,8 @@ QtFormView::QtFormView(forms::Form& form, QWidget* parent)
     }
     activation_.setSingleShot(true);
     connect(&activation_, &QTimer::timeout, this, [this] { form_.activate(); });
+    announcement_.setSingleShot(true);
+    connect(&announcement_, &QTimer::timeout, this, [this] { announce(); });
     form.setObserver(this);
 }
 
@@ -173,6 +214,9 @@ QWidget* QtFormView::createWidget(Control& control, QWidget* parent) {
     switch (control.kind()) {
         case Kind::TextBox: {
             auto* edit = new TextBox(parent);
+            // A cell of the board or a slot of the strip, never edited:
+            // screen readers read its name once, not its text line by line.
+            edit->setProperty(kRoleProperty, QAccessible::Cell);
             edit->setReadOnly(true);
             edit->setFrame(true);
             edit->setAlignment(toQtAlignment(control.alignment) | Qt::AlignVCenter);
@@ -182,6 +226,11 @@ QWidget* QtFormView::createWidget(Control& control, QWidget* parent) {
         }
         case Kind::Label: {
             auto* label = new QLabel(parent);
+            if (control.live) {
+                // Screen readers speak a notification as it shows, whatever
+                // has the focus.
+                label->setProperty(kRoleProperty, QAccessible::Notification);
+            }
             label->setWordWrap(true);
             label->setAutoFillBackground(true);
             label->setAlignment(toQtAlignment(control.alignment) | Qt::AlignTop);
@@ -254,15 +303,21 @@ void QtFormView::applyPicture(Control& control) {
     }
 }
 
-// The new name raises Qt's NameChanged, which AT-SPI clients hear as
-// object:property-change:accessible-name: for a live control (the big
-// number) that is the announcement of its new text. Qt 6.4 passes no Alert
-// or announcement event on to AT-SPI.
+// Each change reaches screen readers as an event: only real changes are
+// set, so that a new round does not flood them with 180 events that say
+// nothing new (a screen reader flooded drops what matters, such as the
+// next call).
 void QtFormView::applyAccessible(Control& control) {
     QWidget* w = widgetFor(control);
     const forms::Accessible a = form_.accessible(control);
-    w->setAccessibleName(QString::fromStdString(a.name));
-    w->setAccessibleDescription(QString::fromStdString(a.description));
+    const QString name = QString::fromStdString(a.name);
+    const QString description = QString::fromStdString(a.description);
+    if (w->accessibleName() != name) {
+        w->setAccessibleName(name);
+    }
+    if (w->accessibleDescription() != description) {
+        w->setAccessibleDescription(description);
+    }
 }
 
 void QtFormView::layoutAll() {
@@ -375,6 +430,19 @@ void QtFormView::propertyChanged(Control& control, Property property) {
     apply(control, property);
     if (property == Property::Text || property == Property::Tag) {
         applyAccessible(control);
+    }
+    if (property == Property::Text && control.live) {
+        live_ = &control;
+        // Once the handler that changed it is done: after the focus change
+        // that comes with a call, whose speech would cut the announcement off.
+        announcement_.start(0);
+    }
+}
+
+void QtFormView::announce() {
+    if (QWidget* w = live_ != nullptr ? widgetFor(*live_) : nullptr; w != nullptr) {
+        QAccessibleEvent shown(w, QAccessible::ObjectShow);
+        QAccessible::updateAccessibility(&shown);
     }
 }
 

@@ -83,6 +83,8 @@ class QtFormView : public QWidget, public forms::FormObserver {
     void applyColors(forms::Control& control);
     void applyPicture(forms::Control& control);
     void applyAccessible(forms::Control& control);
+    // Tells screen readers of the live control's new name.
+    void announce();
     // Places every widget, and sets every font and picture, at scale_.
     void layoutAll();
     // The scale for the view's size: the base scale, zoomed to fill it.
@@ -108,6 +110,8 @@ class QtFormView : public QWidget, public forms::FormObserver {
     forms::KeyRepeats repeats_;
     bool frameChecked_ = true;  // until openOnScreen asks for a check
     QTimer activation_;         // raises Activate once the window has first shown
+    QTimer announcement_;       // announces live_ once the change's handler is done
+    forms::Control* live_ = nullptr;
 };
 
 }  // namespace qtforms

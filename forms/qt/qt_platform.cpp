@@ -4,6 +4,7 @@
 #include <QDirIterator>
 #include <QFontDatabase>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -67,6 +68,17 @@ forms::Question::Answer QtQuestion::ask(const std::string& prompt, const std::st
     box.setDefaultButton(QMessageBox::Yes);
     box.button(QMessageBox::Yes)->setText(QString::fromUtf8(forms::kYesText));
     box.button(QMessageBox::No)->setText(QString::fromUtf8(forms::kNoText));
+    // Screen readers read the question with Sì, the button that has the
+    // focus: one still busy with the click on Nuova when the box opens takes
+    // the box for the window it was already in, and reads that button alone.
+    // The text is marked as Sì's label, so that it is not read twice.
+    QAbstractButton* yes = box.button(QMessageBox::Yes);
+    yes->setAccessibleDescription(box.text());
+    for (auto* label : box.findChildren<QLabel*>()) {
+        if (label->text() == box.text()) {
+            label->setBuddy(yes);
+        }
+    }
     const FreshKeysOnly keys;
     return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }

@@ -34,6 +34,18 @@ constexpr const wchar_t* kFrameClass = L"TabelloneFrame";
 constexpr const wchar_t* kPictureClass = L"TabellonePicture";
 // Posted once after the first show: the form's Activate.
 constexpr UINT kActivateMessage = WM_APP + 1;
+// Posted when a live control changes: its announcement, once the handler
+// that changed it is done (wParam: the control's window).
+constexpr UINT kAnnounceMessage = WM_APP + 2;
+// UI Automation's LiveSetting property, set as a dynamic annotation, and its
+// Assertive value: NVDA and Narrator read out a live region's name when it
+// raises EVENT_OBJECT_LIVEREGIONCHANGED. MinGW's headers have neither.
+constexpr GUID kLiveSettingProperty{
+    0xc12bcd8e, 0x2a8e, 0x4950, {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
+constexpr LONG kLiveAssertive = 2;
+// EVENT_OBJECT_LIVEREGIONCHANGED, which the headers give only to programs
+// for Windows 8 and later; Windows 7 passes it on unheard.
+constexpr DWORD kLiveRegionChanged = 0x8019;
 // Resizable and maximizable: the board zooms with the window.
 constexpr DWORD kWindowStyle = WS_OVERLAPPEDWINDOW;
 constexpr int kTwipsPerPixel = 15;
@@ -257,7 +269,8 @@ Win32FormView::Win32FormView(forms::Form& form, HINSTANCE instance)
 Win32FormView::~Win32FormView() {
     form_.setObserver(nullptr);
     if (annotations_ != nullptr) {
-        std::array<MSAAPROPID, 2> props{PROPID_ACC_NAME, PROPID_ACC_DESCRIPTION};
+        std::array<MSAAPROPID, 3> props{PROPID_ACC_NAME, PROPID_ACC_DESCRIPTION,
+                                        kLiveSettingProperty};
         for (const auto& [control, h] : windows_) {
             annotations_->ClearHwndProps(h, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
                                          props.data(), static_cast<int>(props.size()));
@@ -331,6 +344,13 @@ void Win32FormView::create(Control& control, HWND parent) {
         create(*c, h);
     }
     applyAccessible(control);
+    if (control.live && annotations_ != nullptr) {
+        VARIANT assertive{};
+        assertive.vt = VT_I4;
+        assertive.lVal = kLiveAssertive;
+        annotations_->SetHwndProp(h, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                  kLiveSettingProperty, assertive);
+    }
 }
 
 // The name and description the form gives, as dynamic annotations: MSAA
@@ -560,6 +580,10 @@ LRESULT Win32FormView::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         case kActivateMessage:
             form_.activate();
+            return 0;
+        case kAnnounceMessage:
+            NotifyWinEvent(kLiveRegionChanged, reinterpret_cast<HWND>(wParam), OBJID_CLIENT,
+                           CHILDID_SELF);
             return 0;
         case WM_CLOSE:
             form_.unload();
@@ -935,9 +959,12 @@ void Win32FormView::propertyChanged(Control& control, Property property) {
     }
     applyAccessible(control);
     if (property == Property::Text && control.live) {
-        // A call: clients that follow the control read out its new name.
+        // A call: clients that follow the control read out its new name; the
+        // live region is announced after the focus change that comes with
+        // the call, whose speech would cut it off.
         if (const HWND h = hwndFor(control); h != nullptr) {
             NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, h, OBJID_CLIENT, CHILDID_SELF);
+            PostMessageW(hwnd_, kAnnounceMessage, reinterpret_cast<WPARAM>(h), 0);
         }
     }
 }
