@@ -22,7 +22,7 @@ float toPoints(FontSize4 size) {
 bool KeyRepeats::press(int key, bool autoRepeat, std::uint64_t time) {
     const auto it = std::find_if(released_.begin(), released_.end(),
                                  [key](const auto& r) { return r.first == key; });
-    const bool sameInstant = it != released_.end() && it->second == time;
+    const bool sameInstant = it != released_.end() && time != 0 && it->second == time;
     if (it != released_.end()) {
         released_.erase(it);
     }

@@ -66,7 +66,8 @@ enum class Key { Tab, BackTab, Space, Enter, Escape, F11 };
 // platform that sends each repeat as a release and a press at the same
 // instant and does not always mark them as repeats: a press at the very
 // instant its key was let go is a repeat, as is any press the platform
-// marks. Keys are the platform's own codes; times its clock, in ms.
+// marks. Keys are the platform's own codes; times its clock, in ms, with 0
+// for an event that carries no time (one a program made, or passed on).
 class KeyRepeats {
   public:
     // A key went down; returns whether the press is a repeat.

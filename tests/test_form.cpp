@@ -190,6 +190,8 @@ TEST(Form, ABoxActsOnlyOnKeysPressedAfterItOpened) {
     EXPECT_TRUE(release(kSpace, 1700));
     EXPECT_FALSE(release(kSpace, 1700));
     EXPECT_TRUE(press(kEnter, false, 2000));  // pressed afresh
+    EXPECT_TRUE(release(kEnter, 0));          // events that carry no time
+    EXPECT_TRUE(press(kEnter, false, 0));
 }
 
 // When the focused control stops taking input, by itself or with its frame,

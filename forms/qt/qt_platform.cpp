@@ -37,7 +37,10 @@ class FreshKeysOnly : public QObject {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* e) override {
-        if (!watched->isWindowType() ||
+        // A key passed on again (a screen reader's bridge holds each key
+        // while it asks the reader, then posts a copy) was judged when it
+        // first came.
+        if (!watched->isWindowType() || !e->spontaneous() ||
             (e->type() != QEvent::KeyPress && e->type() != QEvent::KeyRelease)) {
             return false;
         }

@@ -229,7 +229,7 @@ def screen_reader(program, folder):
         orca.expect("Nuova")
         desktop.key("space")
         orca.expect(prompt)
-        desktop.key("Return")
+        desktop.key("space")  # Sì, through the reader's hold on every key
         wait_until(lambda: b"NUOVO GIRO DI SORVINA" in board.log(), "a round header")
 
         desktop.double_click(*board.centre(cell_twips(19)))
