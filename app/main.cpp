@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "board/tabellone.h"
+#include "forms/posix/posix_clock.h"
 #include "forms/posix/posix_files.h"
 #include "forms/qt/qt_form_view.h"
 #include "forms/qt/qt_platform.h"
@@ -12,7 +13,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     qtforms::registerEmbeddedFonts();
 
-    forms::SystemClock clock;
+    forms::PosixClock clock;
     forms::ClockSeededRandom random;
     forms::PosixAppFolder folder;
     forms::PosixFileSystem files;
