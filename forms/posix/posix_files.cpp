@@ -203,10 +203,19 @@ FileFailure posixFailure(int error) {
             reason = FileError::QuotaExceeded;
             break;
         case EIO:
+        case ESTALE:    // a network file gone from its server
+        case ENOTCONN:  // a user-space file system gone
+#ifdef ENOMEDIUM
+        case ENOMEDIUM:  // a removable disk taken out
+#endif
             reason = FileError::IoError;
             break;
         case ENAMETOOLONG:
             reason = FileError::NameTooLong;
+            break;
+        case EINVAL:  // the only one the seam reports: open, on a name the file system refuses
+        case EILSEQ:
+            reason = FileError::InvalidName;
             break;
         case EMFILE:
         case ENFILE:

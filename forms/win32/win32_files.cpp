@@ -80,6 +80,7 @@ class Win32AppendFile : public AppendFile {
 FileError reasonOf(DWORD error) {
     switch (error) {
         case ERROR_ACCESS_DENIED:
+        case ERROR_NETWORK_ACCESS_DENIED:
         case ERROR_PRIVILEGE_NOT_HELD:
             return FileError::AccessDenied;
         case ERROR_FILE_NOT_FOUND:
@@ -87,9 +88,11 @@ FileError reasonOf(DWORD error) {
         case ERROR_INVALID_DRIVE:
         case ERROR_BAD_NETPATH:
         case ERROR_BAD_NET_NAME:
-        case ERROR_INVALID_NAME:
-        case ERROR_BAD_PATHNAME:
             return FileError::NotFound;
+        case ERROR_INVALID_NAME:
+            return FileError::InvalidName;
+        case ERROR_BAD_PATHNAME:
+            return FileError::BadPath;
         case ERROR_DIRECTORY:
             return FileError::NotADirectory;
         case ERROR_WRITE_PROTECT:
@@ -100,6 +103,7 @@ FileError reasonOf(DWORD error) {
         case 1295:  // ERROR_DISK_QUOTA_EXCEEDED
             return FileError::QuotaExceeded;
         case ERROR_FILENAME_EXCED_RANGE:
+        case ERROR_BUFFER_OVERFLOW:  // "the file name is too long"
             return FileError::NameTooLong;
         case ERROR_TOO_MANY_OPEN_FILES:
             return FileError::TooManyOpen;
@@ -112,6 +116,7 @@ FileError reasonOf(DWORD error) {
         case ERROR_BUSY:
             return FileError::Busy;
         case ERROR_NOT_READY:
+        case ERROR_NO_MEDIA_IN_DRIVE:
         case ERROR_CRC:
         case ERROR_SECTOR_NOT_FOUND:
         case ERROR_WRITE_FAULT:

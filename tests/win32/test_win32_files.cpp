@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 
 #include "../fakes.h"
@@ -24,14 +25,14 @@ std::string bytesOf(const forms::NativePath& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// The reason an open of that path is refused, or Other if it is not.
-FileError refusal(const forms::NativePath& path) {
+// The reason an open of that path is refused; none if it opens.
+std::optional<FileError> refusal(const forms::NativePath& path) {
     try {
         forms::Win32FileSystem().openForAppend(path);
     } catch (const forms::FileException& e) {
         return e.failure().reason;
     }
-    return FileError::Other;
+    return std::nullopt;
 }
 
 TEST(Win32Files, TheWorkedExampleInAFolderNamedInAnyScript) {
@@ -80,7 +81,8 @@ TEST(Win32Files, RefusedOpensSayWhy) {
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
     EXPECT_EQ(refusal(held), FileError::Busy);
     CloseHandle(other);
-    EXPECT_EQ(refusal(held), FileError::Other);
+    EXPECT_EQ(refusal(held), std::nullopt);
+    EXPECT_EQ(refusal(folder / L"sala?" / L"logSorvina.txt"), FileError::InvalidName);
 }
 
 }  // namespace
