@@ -174,22 +174,44 @@ FileFailure fileFailure(DWORD error) {
     return {reasonOf(error), static_cast<int>(error), systemText(error)};
 }
 
+std::wstring longPathForm(std::wstring_view path) {
+    const auto slash = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    std::wstring full;
+    if (path.size() >= 3 && path[1] == L':' && slash(path[2])) {
+        full = L"\\\\?\\";
+    } else if (path.size() >= 3 && slash(path[0]) && slash(path[1]) && path[2] != L'?' &&
+               path[2] != L'.') {
+        full = L"\\\\?\\UNC";
+        path.remove_prefix(1);
+    } else {
+        return std::wstring(path);
+    }
+    // That form takes the path as it stands: only a backslash separates.
+    for (const wchar_t c : path) {
+        full += c == L'/' ? L'\\' : c;
+    }
+    return full;
+}
+
 std::unique_ptr<AppendFile> Win32FileSystem::openForAppend(const NativePath& path) {
-    const HANDLE h = CreateFileW(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+    // Beyond MAX_PATH the plain form fails; below it, it stays as it was.
+    const std::wstring name =
+        path.native().size() < MAX_PATH ? path.native() : longPathForm(path.native());
+    const HANDLE h = CreateFileW(name.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         FileFailure failure = fileFailure(error);
         // A folder where the file should be is refused as access denied.
-        const DWORD attributes = GetFileAttributesW(path.c_str());
+        const DWORD attributes = GetFileAttributesW(name.c_str());
         if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
             (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             failure.reason = FileError::IsADirectory;
         }
         throw FileException(failure);
     }
-    auto file = std::make_unique<Win32AppendFile>(h, path);
+    auto file = std::make_unique<Win32AppendFile>(h, name);
     if (GetFileType(h) != FILE_TYPE_DISK) {
         throw FileException({FileError::NotRegular, 0, {}});
     }

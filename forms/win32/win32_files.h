@@ -28,6 +28,11 @@ class Win32FileSystem : public FileSystem {
     std::unique_ptr<AppendFile> openForAppend(const NativePath& path) override;
 };
 
+// The form of a full path that the system opens at any length: "\\?\C:\..."
+// for a drive, "\\?\UNC\server\share\..." for a network share. A path
+// already in that form, or in any other, comes back unchanged.
+std::wstring longPathForm(std::wstring_view path);
+
 // The folder of the running executable, from GetModuleFileNameW, however
 // long its path.
 class Win32AppFolder : public AppFolder {

@@ -1,6 +1,6 @@
 // The Windows side of the file seam, on the real system (under Wine in the
-// build): UTF-16 folder names, the log's exact bytes, and the reasons a
-// refused open is given.
+// build): UTF-16 and long folder names, the log's exact bytes, and the
+// reasons a refused open is given.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -35,11 +35,13 @@ std::optional<FileError> refusal(const forms::NativePath& path) {
     return std::nullopt;
 }
 
-TEST(Win32Files, TheWorkedExampleInAFolderNamedInAnyScript) {
+TEST(Win32Files, TheWorkedExampleInADeepFolderNamedInAnyScript) {
     fakes::TempDir dir;
-    const forms::NativePath folder = forms::NativePath(dir.path) / L"citt\u00E0 \u6771\u4EAC";
-    std::filesystem::create_directory(folder);
+    const forms::NativePath folder = forms::NativePath(dir.path) / L"citt\u00E0 \u6771\u4EAC" /
+                                     std::wstring(130, L'd') / std::wstring(130, L'e');
+    std::filesystem::create_directories(folder);
     const forms::NativePath log = folder / L"logSorvina.txt";
+    ASSERT_GT(log.native().size(), 300U);
     for (int run = 0; run < 2; ++run) {
         fakes::FixedFolder place(folder);
         forms::Win32FileSystem files;
@@ -56,12 +58,17 @@ TEST(Win32Files, TheWorkedExampleInAFolderNamedInAnyScript) {
     EXPECT_EQ(bytesOf(log), once + once);  // the second run appends after it
 }
 
-TEST(Win32Files, FolderOfTheExecutable) {
+TEST(Win32Files, PathsOfTheExecutableAndTheLog) {
     EXPECT_EQ(forms::folderOf(L"C:\\Giochi\\Tombola\\tabellone.exe"), L"C:\\Giochi\\Tombola");
     // A drive's root keeps its backslash, so the log's path has two in a row.
     EXPECT_EQ(forms::folderOf(L"E:\\tabellone.exe"), L"E:\\");
     EXPECT_EQ(roundlog::pathIn(forms::folderOf(L"E:\\tabellone.exe")).native(),
               L"E:\\\\logSorvina.txt");
+    // The form that opens a long path: a drive's, a share's, or as it is.
+    EXPECT_EQ(forms::longPathForm(L"C:\\x"), L"\\\\?\\C:\\x");
+    EXPECT_EQ(forms::longPathForm(L"\\\\sala\\giochi\\x"), L"\\\\?\\UNC\\sala\\giochi\\x");
+    for (const wchar_t* kept : {L"\\\\?\\C:\\x", L"\\\\?\\UNC\\s\\g", L"x"})
+        EXPECT_EQ(forms::longPathForm(kept), kept);
     const forms::NativePath here = forms::Win32AppFolder().path();
     EXPECT_TRUE(std::filesystem::is_regular_file(here / L"core_tests.exe")) << here.string();
 }
