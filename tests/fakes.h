@@ -104,7 +104,8 @@ struct TempDir {
     }
 };
 
-inline std::string readFile(const std::string& path) {
+// A file's bytes; a path is read in its own form (UTF-16 on Windows).
+inline std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }

@@ -1,13 +1,12 @@
 // The Windows side of the file seam, on the real system (under Wine in the
-// build): UTF-16 and long folder names, the log's exact bytes, and the
-// reasons a refused open is given.
+// build): UTF-16 and long folder names, the log's exact bytes, the reasons a
+// refused open is given, and failed appends beside a second board.
+#include <process.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 
@@ -19,12 +18,6 @@ namespace {
 
 using forms::FileError;
 
-// A file's bytes, read through its UTF-16 name.
-std::string bytesOf(const forms::NativePath& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // The reason an open of that path is refused; none if it opens.
 std::optional<FileError> refusal(const forms::NativePath& path) {
     try {
@@ -33,6 +26,34 @@ std::optional<FileError> refusal(const forms::NativePath& path) {
         return e.failure().reason;
     }
     return std::nullopt;
+}
+
+// The other board: this program again, with the log's path in
+// TABELLONE_OTHER_BOARD; it appends the record of 90 before any test runs.
+const bool kOtherBoard = [] {
+    wchar_t log[4096];
+    if (GetEnvironmentVariableW(L"TABELLONE_OTHER_BOARD", log, 4096) == 0) return false;
+    forms::Win32FileSystem().openForAppend(log)->append(fakes::record("90"));
+    ExitProcess(0);
+}();
+
+// Our write stops 3 bytes in (failing 1), or our flush fails (2), as the
+// other board starts with a second to append: it must wait for the lock.
+int failing = 0;
+intptr_t other = -1;
+BOOL fails(DWORD error) {
+    const forms::NativePath exe = forms::Win32AppFolder().path() / L"core_tests.exe";
+    other = _wspawnl(_P_NOWAIT, exe.c_str(), L"core_tests", nullptr);
+    WaitForSingleObject(reinterpret_cast<HANDLE>(other), 1000);
+    SetLastError(error);
+    return FALSE;
+}
+BOOL WINAPI flakyWrite(HANDLE h, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED at) {
+    const BOOL ok = WriteFile(h, data, failing == 1 ? 3 : size, written, at);
+    return failing == 1 ? fails(ERROR_DISK_FULL) : ok;
+}
+BOOL WINAPI flakyFlush(HANDLE h) {
+    return failing == 2 ? fails(ERROR_IO_DEVICE) : FlushFileBuffers(h);
 }
 
 TEST(Win32Files, TheWorkedExampleInADeepFolderNamedInAnyScript) {
@@ -55,7 +76,7 @@ TEST(Win32Files, TheWorkedExampleInADeepFolderNamedInAnyScript) {
     }
     const std::string once = fakes::kMorningHeader + fakes::record("5") + fakes::record("42");
     ASSERT_EQ(once.size(), 145U);
-    EXPECT_EQ(bytesOf(log), once + once);  // the second run appends after it
+    EXPECT_EQ(fakes::readFile(log), once + once);  // the second run appends after it
 }
 
 TEST(Win32Files, PathsOfTheExecutableAndTheLog) {
@@ -90,6 +111,26 @@ TEST(Win32Files, RefusedOpensSayWhy) {
     CloseHandle(other);
     EXPECT_EQ(refusal(held), std::nullopt);
     EXPECT_EQ(refusal(folder / L"sala?" / L"logSorvina.txt"), FileError::InvalidName);
+}
+
+TEST(Win32Files, TwoBoardsOnOneLogOneFailing) {
+    fakes::TempDir dir;
+    const forms::NativePath log(dir.logPath());
+    const auto file = forms::Win32FileSystem({flakyWrite, flakyFlush}).openForAppend(log);
+    SetEnvironmentVariableW(L"TABELLONE_OTHER_BOARD", log.c_str());
+    const auto fails = [&](int call) {
+        failing = call;
+        EXPECT_THROW(file->append(fakes::record("42")), forms::FileException);
+        failing = 0;
+        _cwait(nullptr, other, 0);  // its record is in
+        file->append(fakes::record("5"));
+    };
+    file->append(fakes::kMorningHeader);
+    fails(1);
+    fails(2);
+    SetEnvironmentVariableW(L"TABELLONE_OTHER_BOARD", nullptr);
+    const std::string turn = fakes::record("90") + fakes::record("5");
+    EXPECT_EQ(fakes::readFile(log), fakes::kMorningHeader + turn + turn);
 }
 
 }  // namespace
