@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "board/tabellone.h"
+#include "forms/posix/posix_clock.h"
 #include "forms/posix/posix_files.h"
 #include "forms/qt/qt_form_view.h"
 #include "forms/qt/qt_platform.h"
@@ -22,7 +23,7 @@ int main(int argc, char** argv) {
     // The dove of Nuova for the window and the task bar, as on Windows.
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/colomba@3x.png")));
 
-    forms::SystemClock clock;
+    forms::PosixClock clock;
     forms::ClockSeededRandom random;
     forms::PosixAppFolder folder;
     forms::PosixFileSystem files;

@@ -7,6 +7,7 @@
 
 #include "board/tabellone.h"
 #include "forms/std_platform.h"
+#include "forms/win32/win32_clock.h"
 #include "forms/win32/win32_files.h"
 #include "forms/win32/win32_form_view.h"
 #include "forms/win32/win32_platform.h"
@@ -19,7 +20,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
     const winforms::PictureDecoder pictures;
     winforms::registerEmbeddedFonts();
 
-    forms::SystemClock clock;
+    forms::Win32Clock clock;
     forms::ClockSeededRandom random;
     forms::Win32AppFolder folder;
     forms::Win32FileSystem files;

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "forms/posix/posix_clock.h"
 #include "forms/posix/posix_files.h"
-#include "forms/std_platform.h"
 #include "roundlog/roundlog.h"
 
 namespace {
@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     const forms::NativePath path = roundlog::pathIn(folder.folder);
     std::filesystem::remove(path);
 
-    forms::SystemClock clock;
+    forms::PosixClock clock;
     forms::PosixFileSystem files;
     roundlog::RoundLog log(folder, files, clock);
     log.open();

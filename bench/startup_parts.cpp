@@ -21,6 +21,7 @@
 
 #include "baseline_window.h"
 #include "board/tabellone.h"
+#include "forms/posix/posix_clock.h"
 #include "forms/posix/posix_files.h"
 #include "forms/qt/qt_form_view.h"
 #include "forms/qt/qt_platform.h"
@@ -114,7 +115,7 @@ int main(int argc, char** argv) {
     }
     phase("pictures");
 
-    forms::SystemClock clock;
+    forms::PosixClock clock;
     forms::ClockSeededRandom random;
     forms::PosixAppFolder folder;
     forms::PosixFileSystem files;

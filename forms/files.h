@@ -27,6 +27,8 @@ enum class FileError {
     QuotaExceeded,
     IoError,
     NameTooLong,
+    InvalidName,  // a name in the path the file system does not take
+    BadPath,      // a path whose form the system does not take
     TooManyOpen,
     SymlinkLoop,
     TooLarge,

@@ -1,7 +1,6 @@
 #include "forms/std_platform.h"
 
 #include <chrono>
-#include <ctime>
 
 namespace forms {
 
@@ -16,18 +15,6 @@ float ClockSeededRandom::next() {
     // 24 random bits scaled by 2^-24: every value is exact in a float and the
     // largest is 1 - 2^-24, so 1.0 cannot come out.
     return static_cast<float>(engine_() >> 8U) * 0x1p-24F;
-}
-
-LocalTime SystemClock::now() {
-    const std::time_t t = std::time(nullptr);
-    std::tm tm{};
-#ifdef _WIN32
-    localtime_s(&tm, &t);
-#else
-    localtime_r(&t, &tm);
-#endif
-    return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
-                     tm.tm_hour,        tm.tm_min,     tm.tm_sec};
 }
 
 }  // namespace forms

@@ -1,5 +1,6 @@
 // Implementations of the platform interfaces that need nothing but the
-// standard library: the random generator and the local clock.
+// standard library: the random generator. The local clock asks the
+// operating system (forms/posix/posix_clock.h, forms/win32/win32_clock.h).
 #pragma once
 
 #include <random>
@@ -16,11 +17,6 @@ class ClockSeededRandom : public Random {
 
   private:
     std::mt19937 engine_;
-};
-
-class SystemClock : public Clock {
-  public:
-    LocalTime now() override;
 };
 
 }  // namespace forms

@@ -127,6 +127,10 @@ std::string italianReason(const forms::FileFailure& failure) {
             return "errore di lettura o scrittura sul disco";
         case FileError::NameTooLong:
             return "il percorso è troppo lungo";
+        case FileError::InvalidName:
+            return "un nome nel percorso non è valido";
+        case FileError::BadPath:
+            return "il percorso non è valido";
         case FileError::TooManyOpen:
             return "troppi file aperti";
         case FileError::SymlinkLoop:

@@ -104,7 +104,8 @@ struct TempDir {
     }
 };
 
-inline std::string readFile(const std::string& path) {
+// A file's bytes; a path is read in its own form (UTF-16 on Windows).
+inline std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
@@ -135,28 +136,19 @@ struct FixedFolder : forms::AppFolder {
     forms::NativePath folder;
 };
 
-// The real file seam, but once `diskFull` is set every append fails as on
-// a full disk, leaving the file as it was.
-struct FillableFiles : forms::FileSystem {
-    struct File : forms::AppendFile {
-        File(std::unique_ptr<forms::AppendFile> file, const bool& full)
-            : real(std::move(file)), diskFull(full) {}
-        void append(std::string_view record) override {
-            if (diskFull) {
-                throw forms::FileException({forms::FileError::DiskFull, ENOSPC, "No space"});
-            }
-            real->append(record);
-        }
-        void close() override { real->close(); }
-        std::unique_ptr<forms::AppendFile> real;
-        const bool& diskFull;
-    };
-    std::unique_ptr<forms::AppendFile> openForAppend(const forms::NativePath& path) override {
-        return std::make_unique<File>(real.openForAppend(path), diskFull);
-    }
-    bool diskFull = false;
-    NativeFileSystem real;
-};
+// The real file seam on a full disk: each record fails as it is forced to
+// disk, and is taken back, so the file stays as it was.
+#ifdef _WIN32
+inline BOOL WINAPI diskFull(HANDLE) {
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+#else
+inline int diskFull(int) {
+    errno = ENOSPC;
+    return -1;
+}
+#endif
 
 // The look of a free cell (teal, 21.75 pt unless given) and of a called one.
 inline void expectFree(const forms::Control& c, forms::Color back = forms::rgb(0, 192, 192),
@@ -219,7 +211,7 @@ struct Rig {
     FakeRandom random;
     RecordingReport report;
     FixedFolder folder{dir.path};
-    FillableFiles files;
+    NativeFileSystem files;
     board::Tabellone game{{question, report, random, clock, folder, files}};
     nullforms::NullView view{game.form()};
 };

@@ -205,7 +205,7 @@ TEST(Board, ALogThatCannotBeOpenedEndsTheLoad) {
 // before the strip, the mark and estrai.
 TEST(Board, AFailedWriteStopsTheHandlerWhereItStands) {
     Rig round;
-    round.files.diskFull = true;
+    round.files = fakes::NativeFileSystem({.flush = fakes::diskFull});
     round.open();
     EXPECT_FALSE(round.form().failed());
     round.newRound();
@@ -215,7 +215,7 @@ TEST(Board, AFailedWriteStopsTheHandlerWhereItStands) {
     EXPECT_EQ(round.estratto().caption(), "");  // nothing is dispatched after a failure
 
     Rig call;
-    call.files.diskFull = true;
+    call.files = fakes::NativeFileSystem({.flush = fakes::diskFull});
     call.open();
     call.form().dispatch([&] { call.game.board().call(6); });
     ASSERT_EQ(call.report.messages.size(), 1U);

@@ -1,13 +1,16 @@
 // The round log's bytes are read by other programs and by people comparing
 // old rounds, so they are checked byte for byte, written out by hand. The
 // file seam is tried on real files: odd and long folder names, pipes and
-// devices in the log's place, and writes that stop half way.
+// devices in the log's place, and failed appends beside a second board.
 #include <errno.h>  // program_invocation_short_name
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -177,64 +180,75 @@ TEST(RoundLog, OddAndLongFolderNamesWork) {
     ASSERT_EQ(::fchdir(home) | ::close(home), 0);
 }
 
-// Files may not grow past `bytes` while this lives. The signal the limit
-// raises goes to `handler`; either way the write fails with EFBIG.
-struct SizeLimit {
-    SizeLimit(rlim_t bytes, void (*handler)(int)) {
-        ::getrlimit(RLIMIT_FSIZE, &saved);
-        struct sigaction action {};
-        action.sa_handler = handler;
-        ::sigaction(SIGXFSZ, &action, &savedAction);
-        const rlimit small{bytes, saved.rlim_max};
-        ::setrlimit(RLIMIT_FSIZE, &small);
-    }
-    ~SizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        ::sigaction(SIGXFSZ, &savedAction, nullptr);
-    }
-    rlimit saved{};
-    struct sigaction savedAction {};
-};
-
-// Another program appending: it writes once the log has grown past
-// `otherAfter`, that is once the first part of our torn record is in.
-int otherFd = -1;
-off_t otherAfter = 0;
-void otherAppends(int /*signal*/) {
+// Our line to the other board, and its move when told: 'b' append the
+// record of 90 as a board does, under the lock; 'p' append a line without.
+int other = -1;
+char otherMove = 'b';
+// Once our record is in, in part or whole (SIGXFSZ may come earlier, as room
+// is reserved), the other moves, with 300 ms to: a board waits for the lock.
+std::string watched;
+off_t ours = 0;
+void othersTurn(int /*signal*/) {
     struct stat st {};
-    if (otherFd >= 0 && ::fstat(otherFd, &st) == 0 && st.st_size > otherAfter) {
-        const rlimit any{RLIM_INFINITY, RLIM_INFINITY};
-        ::setrlimit(RLIMIT_FSIZE, &any);
-        EXPECT_EQ(::write(otherFd, "altro\r\n", 7), 7);
-        otherFd = -1;
-    }
+    if (::stat(watched.c_str(), &st) != 0 || st.st_size <= ours) return;
+    (void)!::write(other, &otherMove, 1);
+    pollfd answer{other, POLLIN, 0};
+    ::poll(&answer, 1, 300);
+}
+bool flushFails = false;
+int flakyFlush(int fd) {
+    if (!flushFails) return ::fsync(fd);
+    othersTurn(0);
+    errno = EIO;
+    return -1;
 }
 
-TEST(RoundLog, ATornRecordNeverStaysNorCutsAnotherWriter) {
+TEST(RoundLog, TwoBoardsOnOneLogOneFailing) {
     TempDir dir;
-    const std::size_t header = fakes::kMorningHeader.size();
-    Log l(dir.path);
-    l.log.open();
-    l.log.appendHeader();
-    {
-        // Room for 3 of the record's 8 bytes: the first write goes in part.
-        const SizeLimit limit(header + 3, SIG_IGN);
-        const std::string message = failure([&] { l.log.appendCall("42"); });
-        EXPECT_NE(message.find("Impossibile scrivere"), std::string::npos) << message;
-        EXPECT_NE(message.find("Motivo: il file ha raggiunto"), std::string::npos) << message;
+    const auto file = forms::PosixFileSystem({flakyFlush}).openForAppend(watched = dir.logPath());
+    int line[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, line), 0);
+    const pid_t board = ::fork();
+    if (board == 0) {  // the other board, which ends when we hang up
+        ::close(line[0]);
+        [&]() noexcept {  // a failure ends it with SIGABRT
+            const auto its = forms::PosixFileSystem().openForAppend(watched);
+            const int plain = ::open(watched.c_str(), O_WRONLY | O_APPEND);
+            for (char move = 0; ::read(line[1], &move, 1) == 1; (void)!::write(line[1], &move, 1)) {
+                if (move == 'b') its->append(fakes::record("90"));
+                if (move == 'p') (void)!::write(plain, "altro\r\n", 7);
+            }
+        }();
+        ::_exit(0);
     }
-    EXPECT_EQ(readFile(dir.logPath()), fakes::kMorningHeader);
-    // Now another program appends right after our first 3 bytes: they can
-    // no longer be taken back without cutting its line, so both stay.
-    const int other = ::open(dir.logPath().c_str(), O_WRONLY | O_APPEND);
-    otherFd = other;
-    otherAfter = static_cast<off_t>(header);
-    {
-        const SizeLimit limit(header + 3, otherAppends);
-        EXPECT_NE(failure([&] { l.log.appendCall("42"); }), "");
-    }
+    ::close(line[1]);
+    other = line[0];
+    const auto fails = [&](bool inPart) {
+        ours = static_cast<off_t>(readFile(watched).size());
+        rlimit saved{};  // with room for 3 of the record's 8 bytes: the write stops part way
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        const rlimit room{inPart ? static_cast<rlim_t>(ours) + 3 : saved.rlim_cur, saved.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &room);
+        EXPECT_THROW(file->append(fakes::record("42")), forms::FileException);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        EXPECT_EQ(::read(other, &otherMove, 1), 1);  // the other has moved
+    };
+    ::signal(SIGXFSZ, othersTurn);
+    file->append(fakes::kMorningHeader);
+    fails(true);
+    file->append(fakes::record("5"));
+    flushFails = true;  // the whole record is in when the flush fails
+    fails(false);
+    flushFails = false;
+    // A program that takes no lock appends inside our torn record: our 3
+    // bytes stay rather than cut its line.
+    otherMove = 'p';
+    fails(true);
     ::close(other);
-    EXPECT_EQ(readFile(dir.logPath()), fakes::kMorningHeader + "\"42altro\r\n");
+    ::waitpid(board, nullptr, 0);
+    const std::string turn = fakes::record("90") + fakes::record("5");
+    EXPECT_EQ(readFile(watched),
+              fakes::kMorningHeader + turn + fakes::record("90") + "\"42altro\r\n");
 }
 
 TEST(RoundLog, EveryReasonIsItalianAndItsOwn) {

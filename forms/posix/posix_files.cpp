@@ -1,6 +1,7 @@
 #include "forms/posix/posix_files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,9 +63,32 @@ int openInSteps(const std::string& path, int flags) {
     return fd;
 }
 
+// An exclusive flock(2) on the log for as long as it lives: other boards
+// wait to append, so the end of the file is ours from the write to the
+// take-back of a torn record. Advisory, so programs that only read the log
+// never wait. A file system that cannot lock gets the append unlocked.
+class AppendLock {
+  public:
+    explicit AppendLock(int fd) : fd_(fd) {
+        while (!(locked_ = ::flock(fd_, LOCK_EX) == 0) && errno == EINTR) {
+        }
+    }
+    AppendLock(const AppendLock&) = delete;
+    AppendLock& operator=(const AppendLock&) = delete;
+    ~AppendLock() {
+        if (locked_) {
+            ::flock(fd_, LOCK_UN);
+        }
+    }
+
+  private:
+    int fd_;
+    bool locked_ = false;
+};
+
 class PosixAppendFile : public AppendFile {
   public:
-    explicit PosixAppendFile(int fd) : fd_(fd) {}
+    PosixAppendFile(int fd, PosixAppendCalls calls) : fd_(fd), calls_(calls) {}
     PosixAppendFile(const PosixAppendFile&) = delete;
     PosixAppendFile& operator=(const PosixAppendFile&) = delete;
     ~PosixAppendFile() override {
@@ -81,6 +105,7 @@ class PosixAppendFile : public AppendFile {
     bool takeBack(off_t start, std::size_t length);
 
     int fd_;
+    PosixAppendCalls calls_;
 };
 
 // Asks the file system for the record's room beyond the end before writing
@@ -107,8 +132,8 @@ void PosixAppendFile::reserve(std::size_t length) {
 }
 
 // Removes a torn record: our `length` bytes from `start`, but only while
-// they are still the last bytes of the file, so that nothing another
-// program appended after them is ever cut.
+// they are still the last bytes of the file, so that nothing a program
+// appended after them without the lock is ever cut.
 bool PosixAppendFile::takeBack(off_t start, std::size_t length) {
     struct stat st {};
     return ::fstat(fd_, &st) == 0 && st.st_size == start + static_cast<off_t>(length) &&
@@ -119,6 +144,7 @@ void PosixAppendFile::append(std::string_view record) {
     if (fd_ < 0) {
         throwErrno(EBADF);
     }
+    const AppendLock lock(fd_);
     reserve(record.size());
     // Where our bytes start, and whether they still run on without another
     // writer's bytes between them; only then can a torn record be removed.
@@ -146,7 +172,7 @@ void PosixAppendFile::append(std::string_view record) {
         done += static_cast<std::size_t>(n);
     }
     int synced = 0;
-    while ((synced = ::fsync(fd_)) != 0 && errno == EINTR) {
+    while ((synced = calls_.flush(fd_)) != 0 && errno == EINTR) {
     }
     // EINVAL: this file system cannot sync; the record is written all the same.
     if (synced != 0 && errno != EINVAL) {
@@ -203,10 +229,19 @@ FileFailure posixFailure(int error) {
             reason = FileError::QuotaExceeded;
             break;
         case EIO:
+        case ESTALE:    // a network file gone from its server
+        case ENOTCONN:  // a user-space file system gone
+#ifdef ENOMEDIUM
+        case ENOMEDIUM:  // a removable disk taken out
+#endif
             reason = FileError::IoError;
             break;
         case ENAMETOOLONG:
             reason = FileError::NameTooLong;
+            break;
+        case EINVAL:  // the only one the seam reports: open, on a name the file system refuses
+        case EILSEQ:
+            reason = FileError::InvalidName;
             break;
         case EMFILE:
         case ENFILE:
@@ -240,7 +275,7 @@ std::unique_ptr<AppendFile> PosixFileSystem::openForAppend(const NativePath& pat
     if (fd < 0) {
         throwErrno(errno);
     }
-    auto file = std::make_unique<PosixAppendFile>(fd);  // closes fd on every way out
+    auto file = std::make_unique<PosixAppendFile>(fd, calls_);  // closes fd on every way out
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         throwErrno(errno);

@@ -2,6 +2,8 @@
 // the system exactly as they came.
 #pragma once
 
+#include <unistd.h>
+
 #include <memory>
 #include <string>
 
@@ -9,11 +11,24 @@
 
 namespace forms {
 
-// Plain files opened with open(2) for appending, each record reserved,
-// written and fsync'ed before append returns.
+// The call that forces a record to disk, which a test may replace: no file
+// system fails it on demand. By default, fsync(2).
+struct PosixAppendCalls {
+    int (*flush)(int fd) = ::fsync;
+};
+
+// Plain files opened with open(2) for appending. Each record is reserved,
+// written and fsync'ed under an exclusive flock(2), held for that one
+// append: two boards on one log take turns, and neither cuts the other's
+// bytes when it takes back a record of its own.
 class PosixFileSystem : public FileSystem {
   public:
+    PosixFileSystem() = default;
+    explicit PosixFileSystem(PosixAppendCalls calls) : calls_(calls) {}
     std::unique_ptr<AppendFile> openForAppend(const NativePath& path) override;
+
+  private:
+    PosixAppendCalls calls_;
 };
 
 // The folder of /proc/self/exe: the executable as the kernel ran it, with

@@ -635,6 +635,8 @@ SCENARIOS = {f.__name__: f for f in (start_and_new_round, calls_and_strip, keybo
 if __name__ == "__main__":
     args = arguments(SCENARIOS, reference=True, in_place=True)
     IN_PLACE, program = args.in_place, os.path.abspath(args.program)
+    os.environ["TZ"] = "Pacific/Kiritimati"  # UTC+14, for the board and check_header alike
+    time.tzset()
     desktop = Desktop()
     try:
         if args.wine:

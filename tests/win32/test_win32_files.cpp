@@ -1,13 +1,13 @@
 // The Windows side of the file seam, on the real system (under Wine in the
-// build): UTF-16 folder names, the log's exact bytes, and the reasons a
-// refused open is given.
+// build): UTF-16 and long folder names, the log's exact bytes, the reasons a
+// refused open is given, and failed appends beside a second board.
+#include <process.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <optional>
 #include <string>
 
 #include "../fakes.h"
@@ -18,27 +18,51 @@ namespace {
 
 using forms::FileError;
 
-// A file's bytes, read through its UTF-16 name.
-std::string bytesOf(const forms::NativePath& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// The reason an open of that path is refused, or Other if it is not.
-FileError refusal(const forms::NativePath& path) {
+// The reason an open of that path is refused; none if it opens.
+std::optional<FileError> refusal(const forms::NativePath& path) {
     try {
         forms::Win32FileSystem().openForAppend(path);
     } catch (const forms::FileException& e) {
         return e.failure().reason;
     }
-    return FileError::Other;
+    return std::nullopt;
 }
 
-TEST(Win32Files, TheWorkedExampleInAFolderNamedInAnyScript) {
+// The other board: this program again, with the log's path in
+// TABELLONE_OTHER_BOARD; it appends the record of 90 before any test runs.
+const bool kOtherBoard = [] {
+    wchar_t log[4096];
+    if (GetEnvironmentVariableW(L"TABELLONE_OTHER_BOARD", log, 4096) == 0) return false;
+    forms::Win32FileSystem().openForAppend(log)->append(fakes::record("90"));
+    ExitProcess(0);
+}();
+
+// Our write stops 3 bytes in (failing 1), or our flush fails (2), as the
+// other board starts with a second to append: it must wait for the lock.
+int failing = 0;
+intptr_t other = -1;
+BOOL fails(DWORD error) {
+    const forms::NativePath exe = forms::Win32AppFolder().path() / L"core_tests.exe";
+    other = _wspawnl(_P_NOWAIT, exe.c_str(), L"core_tests", nullptr);
+    WaitForSingleObject(reinterpret_cast<HANDLE>(other), 1000);
+    SetLastError(error);
+    return FALSE;
+}
+BOOL WINAPI flakyWrite(HANDLE h, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED at) {
+    const BOOL ok = WriteFile(h, data, failing == 1 ? 3 : size, written, at);
+    return failing == 1 ? fails(ERROR_DISK_FULL) : ok;
+}
+BOOL WINAPI flakyFlush(HANDLE h) {
+    return failing == 2 ? fails(ERROR_IO_DEVICE) : FlushFileBuffers(h);
+}
+
+TEST(Win32Files, TheWorkedExampleInADeepFolderNamedInAnyScript) {
     fakes::TempDir dir;
-    const forms::NativePath folder = forms::NativePath(dir.path) / L"citt\u00E0 \u6771\u4EAC";
-    std::filesystem::create_directory(folder);
+    const forms::NativePath folder = forms::NativePath(dir.path) / L"citt\u00E0 \u6771\u4EAC" /
+                                     std::wstring(130, L'd') / std::wstring(130, L'e');
+    std::filesystem::create_directories(folder);
     const forms::NativePath log = folder / L"logSorvina.txt";
+    ASSERT_GT(log.native().size(), 300U);
     for (int run = 0; run < 2; ++run) {
         fakes::FixedFolder place(folder);
         forms::Win32FileSystem files;
@@ -52,15 +76,20 @@ TEST(Win32Files, TheWorkedExampleInAFolderNamedInAnyScript) {
     }
     const std::string once = fakes::kMorningHeader + fakes::record("5") + fakes::record("42");
     ASSERT_EQ(once.size(), 145U);
-    EXPECT_EQ(bytesOf(log), once + once);  // the second run appends after it
+    EXPECT_EQ(fakes::readFile(log), once + once);  // the second run appends after it
 }
 
-TEST(Win32Files, FolderOfTheExecutable) {
+TEST(Win32Files, PathsOfTheExecutableAndTheLog) {
     EXPECT_EQ(forms::folderOf(L"C:\\Giochi\\Tombola\\tabellone.exe"), L"C:\\Giochi\\Tombola");
     // A drive's root keeps its backslash, so the log's path has two in a row.
     EXPECT_EQ(forms::folderOf(L"E:\\tabellone.exe"), L"E:\\");
     EXPECT_EQ(roundlog::pathIn(forms::folderOf(L"E:\\tabellone.exe")).native(),
               L"E:\\\\logSorvina.txt");
+    // The form that opens a long path: a drive's, a share's, or as it is.
+    EXPECT_EQ(forms::longPathForm(L"C:\\x"), L"\\\\?\\C:\\x");
+    EXPECT_EQ(forms::longPathForm(L"\\\\sala\\giochi\\x"), L"\\\\?\\UNC\\sala\\giochi\\x");
+    for (const wchar_t* kept : {L"\\\\?\\C:\\x", L"\\\\?\\UNC\\s\\g", L"x"})
+        EXPECT_EQ(forms::longPathForm(kept), kept);
     const forms::NativePath here = forms::Win32AppFolder().path();
     EXPECT_TRUE(std::filesystem::is_regular_file(here / L"core_tests.exe")) << here.string();
 }
@@ -80,7 +109,28 @@ TEST(Win32Files, RefusedOpensSayWhy) {
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
     EXPECT_EQ(refusal(held), FileError::Busy);
     CloseHandle(other);
-    EXPECT_EQ(refusal(held), FileError::Other);
+    EXPECT_EQ(refusal(held), std::nullopt);
+    EXPECT_EQ(refusal(folder / L"sala?" / L"logSorvina.txt"), FileError::InvalidName);
+}
+
+TEST(Win32Files, TwoBoardsOnOneLogOneFailing) {
+    fakes::TempDir dir;
+    const forms::NativePath log(dir.logPath());
+    const auto file = forms::Win32FileSystem({flakyWrite, flakyFlush}).openForAppend(log);
+    SetEnvironmentVariableW(L"TABELLONE_OTHER_BOARD", log.c_str());
+    const auto fails = [&](int call) {
+        failing = call;
+        EXPECT_THROW(file->append(fakes::record("42")), forms::FileException);
+        failing = 0;
+        _cwait(nullptr, other, 0);  // its record is in
+        file->append(fakes::record("5"));
+    };
+    file->append(fakes::kMorningHeader);
+    fails(1);
+    fails(2);
+    SetEnvironmentVariableW(L"TABELLONE_OTHER_BOARD", nullptr);
+    const std::string turn = fakes::record("90") + fakes::record("5");
+    EXPECT_EQ(fakes::readFile(log), fakes::kMorningHeader + turn + turn);
 }
 
 }  // namespace

@@ -1,0 +1,13 @@
+#include "forms/win32/win32_clock.h"
+
+#include <windows.h>
+
+namespace forms {
+
+LocalTime Win32Clock::now() {
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    return LocalTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
+
+}  // namespace forms

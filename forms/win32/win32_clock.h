@@ -1,0 +1,14 @@
+// The local clock on Windows, as every Windows program reads it: the
+// system's own time zone, whatever the C runtime makes of TZ.
+#pragma once
+
+#include "forms/platform.h"
+
+namespace forms {
+
+class Win32Clock : public Clock {
+  public:
+    LocalTime now() override;
+};
+
+}  // namespace forms
