@@ -33,6 +33,7 @@
 #include "baseline_win32_window.h"
 #include "board/tabellone.h"
 #include "forms/std_platform.h"
+#include "forms/win32/win32_clock.h"
 #include "forms/win32/win32_files.h"
 #include "forms/win32/win32_form_view.h"
 #include "forms/win32/win32_platform.h"
@@ -360,7 +361,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR commandLin
     winforms::registerEmbeddedFonts();
     phase("embedded_fonts");
 
-    forms::SystemClock clock;
+    forms::Win32Clock clock;
     forms::ClockSeededRandom random;
     forms::Win32AppFolder folder;
     forms::Win32FileSystem files;
