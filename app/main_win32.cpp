@@ -31,14 +31,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
     // The window is made from the form as loaded, so that nothing made is
     // changed before it is first shown. A failure to load is reported with
     // no window: none would have been shown yet anyway.
-    fatal.setOwner(nullptr, tabellone.form().caption());
+    fatal.setOwner(nullptr);
     tabellone.form().load();
     if (tabellone.form().failed()) {
         return 1;
     }
     winforms::Win32FormView view(tabellone.form(), instance);
     question.setOwner(view.hwnd());
-    fatal.setOwner(view.hwnd(), tabellone.form().caption());
+    fatal.setOwner(view.hwnd());
     view.show(showCommand);
     const int status = view.run();
     return tabellone.form().failed() ? 1 : status;

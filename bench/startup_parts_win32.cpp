@@ -370,7 +370,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR commandLin
     board::Tabellone tabellone({question, fatal, random, clock, folder, files});
     phase("form_model");
 
-    fatal.setOwner(nullptr, tabellone.form().caption());
+    fatal.setOwner(nullptr);
     tabellone.form().load();
     if (tabellone.form().failed()) {
         return 1;
@@ -379,7 +379,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR commandLin
 
     winforms::Win32FormView view(tabellone.form(), instance);
     question.setOwner(view.hwnd());
-    fatal.setOwner(view.hwnd(), tabellone.form().caption());
+    fatal.setOwner(view.hwnd());
     phase("view");
     showAndPaint(
         view.hwnd(), [&] { view.show(SW_SHOWNORMAL); }, phase);

@@ -7,8 +7,11 @@ enable_language(RC)
 
 # The backend; the file seam (forms/win32/win32_files.cpp) is in the core.
 add_library(tabellone_win32 STATIC
+  forms/win32/win32_controls.cpp
   forms/win32/win32_form_view.cpp
-  forms/win32/win32_platform.cpp)
+  forms/win32/win32_gdi.cpp
+  forms/win32/win32_platform.cpp
+  forms/win32/win32_screen.cpp)
 target_compile_definitions(tabellone_win32 PUBLIC
   UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 target_link_libraries(tabellone_win32 PUBLIC tabellone_core

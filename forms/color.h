@@ -21,6 +21,11 @@ constexpr Color systemColor(unsigned number) {
     return 0x80000000U | number;
 }
 
+// The system colours a push button and disabled text are drawn in.
+inline constexpr unsigned kButtonFace = 15;
+inline constexpr unsigned kGreyText = 17;
+inline constexpr unsigned kButtonText = 18;
+
 constexpr unsigned redOf(Color c) {
     return c & 0xFFU;
 }

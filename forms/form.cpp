@@ -69,33 +69,44 @@ void Control::changed(Property p) {
 }
 
 void Control::setText(std::string text) {
-    text_ = std::move(text);
-    changed(Property::Text);
+    if (text != text_) {
+        text_ = std::move(text);
+        changed(Property::Text);
+    }
 }
 
 void Control::setTag(std::string tag) {
-    tag_ = std::move(tag);
-    changed(Property::Tag);
+    if (tag != tag_) {
+        tag_ = std::move(tag);
+        changed(Property::Tag);
+    }
 }
 
 void Control::setBackColor(Color c) {
-    backColor_ = c;
-    changed(Property::BackColor);
+    if (c != backColor_) {
+        backColor_ = c;
+        form_->restyle(*this, false);
+    }
 }
 
 void Control::setForeColor(Color c) {
-    foreColor_ = c;
-    changed(Property::ForeColor);
+    if (c != foreColor_) {
+        foreColor_ = c;
+        form_->restyle(*this, false);
+    }
 }
 
 void Control::setFont(Font font) {
-    font_ = std::move(font);
-    changed(Property::Font);
+    if (font != font_) {
+        font_ = std::move(font);
+        changed(Property::Font);
+    }
 }
 
 void Control::setFontBold(bool bold) {
-    font_.bold = bold;
-    changed(Property::Font);
+    Font font = font_;
+    font.bold = bold;
+    setFont(std::move(font));
 }
 
 void Control::setFontSize(float points) {
@@ -103,23 +114,32 @@ void Control::setFontSize(float points) {
 }
 
 void Control::setFontSize4(FontSize4 size) {
-    font_.size = size;
-    changed(Property::Font);
+    Font font = font_;
+    font.size = size;
+    setFont(std::move(font));
 }
 
 void Control::setEnabled(bool enabled) {
-    enabled_ = enabled;
-    changed(Property::Enabled);
+    if (enabled != enabled_) {
+        enabled_ = enabled;
+        form_->inputChanged();
+        form_->restyle(*this, true);
+    }
 }
 
 void Control::setVisible(bool visible) {
-    visible_ = visible;
-    changed(Property::Visible);
+    if (visible != visible_) {
+        visible_ = visible;
+        form_->inputChanged();
+        changed(Property::Visible);
+    }
 }
 
 void Control::setToolTipText(std::string text) {
-    toolTip_ = std::move(text);
-    changed(Property::ToolTipText);
+    if (text != toolTip_) {
+        toolTip_ = std::move(text);
+        changed(Property::ToolTipText);
+    }
 }
 
 Form::Form(std::string name, std::string caption, Twips clientWidth, Twips clientHeight)
@@ -135,6 +155,7 @@ Control& Form::add(Kind kind, std::string name, int index, Control* container, R
         std::make_unique<Control>(*this, kind, std::move(name), index, container, rect));
     Control* c = owned_.back().get();
     (container != nullptr ? container->children_ : children_).push_back(c);
+    c->look_ = lookOf(*c);
     return *c;
 }
 
@@ -321,13 +342,14 @@ void Form::keyDown(Key key, bool autoRepeat) {
             }
             break;
         case Key::F11:
-            if (!autoRepeat && observer_ != nullptr) {
-                observer_->windowRequested(WindowRequest::ToggleFullScreen);
+            if (!autoRepeat) {
+                request(fullScreen_ ? WindowRequest::LeaveFullScreen
+                                    : WindowRequest::EnterFullScreen);
             }
             break;
         case Key::Escape:
-            if (!autoRepeat && observer_ != nullptr) {
-                observer_->windowRequested(WindowRequest::LeaveFullScreen);
+            if (!autoRepeat && fullScreen_) {
+                request(WindowRequest::LeaveFullScreen);
             }
             break;
     }
@@ -398,20 +420,56 @@ bool Form::dispatch(const std::function<void()>& handler) {
     return true;
 }
 
-void Form::changed(Control& control, Property p) {
-    if (p == Property::Enabled || p == Property::Visible) {
-        // A control that stops taking input gives up the focus to the window
-        // itself, never to the next control, so a key meant for it presses
-        // nothing else; a button held down stops being down.
-        if (focus_ != nullptr && !acceptsInput(*focus_)) {
-            moveFocus(nullptr);
-        }
-        for (Control** held : {&pressed_, &spacePressed_}) {
-            if (*held != nullptr && !acceptsInput(**held)) {
-                setDown(std::exchange(*held, nullptr), false);
-            }
+void Form::request(WindowRequest request) {
+    fullScreen_ = request == WindowRequest::EnterFullScreen;
+    if (observer_ != nullptr) {
+        observer_->windowRequested(request);
+    }
+}
+
+void Form::inputChanged() {
+    // A control that stops taking input gives up the focus to the window
+    // itself, never to the next control, so a key meant for it presses
+    // nothing else; a button held down stops being down.
+    if (focus_ != nullptr && !acceptsInput(*focus_)) {
+        moveFocus(nullptr);
+    }
+    for (Control** held : {&pressed_, &spacePressed_}) {
+        if (*held != nullptr && !acceptsInput(**held)) {
+            setDown(std::exchange(*held, nullptr), false);
         }
     }
+}
+
+Look Form::lookOf(const Control& control) const {
+    bool enabled = true;
+    for (const Control* c = &control; c != nullptr; c = c->container()) {
+        enabled = enabled && c->enabled();
+    }
+    // A push button has the platform's own colours: the button face, and
+    // the button text.
+    const bool button = control.kind() == Kind::CommandButton;
+    const Color back = button ? systemColor(kButtonFace) : control.backColor();
+    Color fore = button ? systemColor(kButtonText) : control.foreColor();
+    if (!enabled && (button || control.kind() == Kind::TextBox)) {
+        fore = systemColor(kGreyText);
+    }
+    return {resolveColor(back), resolveColor(fore), enabled};
+}
+
+void Form::restyle(Control& control, bool held) {
+    if (const Look look = lookOf(control); look != control.look_) {
+        control.look_ = look;
+        changed(control, Property::Look);
+    }
+    if (held) {
+        for (Control* c : control.children()) {
+            restyle(*c, true);
+        }
+    }
+}
+
+void Form::changed(Control& control, Property p) {
     if (observer_ != nullptr) {
         observer_->propertyChanged(control, p);
     }

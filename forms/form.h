@@ -51,13 +51,26 @@ struct Font {
     FontSize4 size = 0;
     bool bold = false;
     bool italic = false;
+    bool operator==(const Font&) const = default;
 };
 
 enum class Kind { TextBox, Label, Frame, CommandButton, PictureBox };
 
-// What changed, for the backend to redraw. Down is the pushed-in look of a
-// push button held by the mouse or by Space.
-enum class Property { Text, Tag, BackColor, ForeColor, Font, Enabled, Visible, ToolTipText, Down };
+// What changed, for the backend to redraw. Look is how the control is drawn
+// (Control::look); Down is the pushed-in look of a push button held by the
+// mouse or by Space. A backend is told only of real changes.
+enum class Property { Text, Tag, Font, Visible, ToolTipText, Down, Look };
+
+// How a control is drawn as things stand: its colours as plain RGB values,
+// and whether it draws as enabled, which it does while it and every frame
+// that holds it are enabled. A text box that does not shows its text in the
+// grey of disabled text, and so does a push button's caption.
+struct Look {
+    Color back = 0;
+    Color fore = 0;
+    bool enabled = true;
+    bool operator==(const Look&) const = default;
+};
 
 // The keys the window reacts to, as a backend reports them.
 enum class Key { Tab, BackTab, Space, Enter, Escape, F11 };
@@ -96,9 +109,12 @@ class ModalKeys {
 };
 
 // What the window asks of the backend's top-level window.
-enum class WindowRequest { ToggleFullScreen, LeaveFullScreen };
+enum class WindowRequest { EnterFullScreen, LeaveFullScreen };
 
 enum class Alignment { Left = 0, Right = 1, Center = 2 };
+
+// The Style of a graphical push button.
+inline constexpr int kGraphicalStyle = 1;
 
 class Control {
   public:
@@ -157,9 +173,9 @@ class Control {
     Alignment alignment = Alignment::Left;
     // Resource name of the picture the control shows, or "".
     std::string picture;
-    // 1 for a graphical push button (picture with the caption beneath).
+    // kGraphicalStyle for a push button that shows its picture with the
+    // caption beneath, 0 for a standard one.
     int style = 0;
-    Color maskColor = 0;
 
     // Handlers; each receives the control's index.
     std::function<void(int)> onClick;
@@ -169,6 +185,8 @@ class Control {
     bool focusable() const { return kind_ == Kind::TextBox || kind_ == Kind::CommandButton; }
     // Whether a push button is drawn pushed in (held by the mouse or Space).
     bool down() const { return down_; }
+    // How it is drawn now.
+    const Look& look() const { return look_; }
     // A control whose text changes are announced to screen readers.
     bool live = false;
 
@@ -192,6 +210,7 @@ class Control {
     bool visible_ = true;
     bool down_ = false;
     std::string toolTip_;
+    Look look_;
 };
 
 // What a screen reader is told of a control.
@@ -208,7 +227,7 @@ class FormObserver {
     // The focus moved: to a control, or nullptr for the window itself.
     virtual void focusChanged(Control* control) = 0;
     // The window asks to enter or leave full screen.
-    virtual void windowRequested(WindowRequest /*request*/) {}
+    virtual void windowRequested(WindowRequest request) = 0;
 };
 
 class Form {
@@ -259,7 +278,8 @@ class Form {
     //  - Enter elsewhere goes to onEnter (with the focused control, or
     //    nullptr for the window).
     //  - Tab and Shift+Tab move the focus along TabIndex over the controls
-    //    that can take it. F11 and Escape ask for full screen and out of it.
+    //    that can take it. F11 asks for full screen and out of it, Escape
+    //    out of it.
     // When the focused control stops taking input (disabled or hidden, by
     // itself or with its frame), the focus goes to the window itself.
     void pointerPress(Point p);
@@ -277,6 +297,12 @@ class Form {
     // control's Text or Tag changes.
     std::function<Accessible(const Control&)> describe;
     Accessible accessible(const Control& control) const;
+
+    // Whether the window is in full screen: as the form asked for it, or as
+    // the backend notes it when something else (the window manager) moved
+    // it in or out.
+    bool fullScreen() const { return fullScreen_; }
+    void noteFullScreen(bool fullScreen) { fullScreen_ = fullScreen; }
 
     // Window events. Activate is raised once only, however often the
     // window becomes active again.
@@ -308,6 +334,13 @@ class Form {
   private:
     friend class Control;
     void changed(Control& control, Property p);
+    // The input a control's Enabled or Visible decides moved on.
+    void inputChanged();
+    // Works out the look of a control, and of every control it holds with
+    // `held`, and tells the backend of each that changed.
+    void restyle(Control& control, bool held);
+    Look lookOf(const Control& control) const;
+    void request(WindowRequest request);
     static Control* hit(const std::vector<Control*>& stack, Point p);
     void moveFocus(Control* control);
     void setDown(Control* button, bool down);
@@ -328,6 +361,7 @@ class Form {
     FatalReport* fatalReport_ = nullptr;
     bool failed_ = false;
     bool activated_ = false;
+    bool fullScreen_ = false;
 };
 
 }  // namespace forms

@@ -81,9 +81,23 @@ Scale fitToClient(const Form& form, double baseScale, int clientWidth, int clien
     return {zoom, std::max(0, spareX / 2), std::max(0, spareY / 2)};
 }
 
+PixelRect keptOnArea(const PixelRect& outer, const PixelRect& area) {
+    const int left =
+        std::max(area.left, std::min(outer.left, area.left + area.width - outer.width));
+    const int top = std::max(area.top, std::min(outer.top, area.top + area.height - outer.height));
+    return {left, top, outer.width, outer.height};
+}
+
 int pictureDensity(double pixelsPerTwip, double devicePixelRatio) {
-    const double density = pixelsPerTwip * 15.0 * devicePixelRatio;
+    const double density = pixelsPerTwip * kTwipsPerPixel * devicePixelRatio;
     return std::clamp(static_cast<int>(std::lround(density)), 1, 3);
+}
+
+PixelSize drawnPictureSize(PixelSize drawing, int density, double pixelsPerTwip,
+                           double devicePixelRatio) {
+    const double devicePixels = kTwipsPerPixel * pixelsPerTwip * devicePixelRatio / density;
+    return {static_cast<int>(std::lround(drawing.width * devicePixels)),
+            static_cast<int>(std::lround(drawing.height * devicePixels))};
 }
 
 std::string pictureAt(const std::string& name, int density) {

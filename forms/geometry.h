@@ -12,11 +12,22 @@
 
 namespace forms {
 
+// Twips in a pixel at 96 dots per inch, the reference the layout's pixel
+// sizes (pictures among them) are given at.
+inline constexpr int kTwipsPerPixel = 15;
+
 struct PixelRect {
     int left = 0;
     int top = 0;
     int width = 0;
     int height = 0;
+    bool operator==(const PixelRect&) const = default;
+};
+
+struct PixelSize {
+    int width = 0;
+    int height = 0;
+    bool operator==(const PixelSize&) const = default;
 };
 
 // Twips to device pixels: a scale (pixels per twip) and the pixel at which
@@ -46,8 +57,10 @@ class Scale {
     // point is 20 twips.
     int fontPixels(FontSize4 size) const;
 
+    bool operator==(const Scale&) const = default;
+
   private:
-    double pixelsPerTwip_ = 1.0 / 15.0;
+    double pixelsPerTwip_ = 1.0 / kTwipsPerPixel;
     int originX_ = 0;
     int originY_ = 0;
 };
@@ -69,10 +82,20 @@ double startScale(const Form& form, double platformScale, int availableWidth, in
 // smaller one keeps the base scale and clips at the right and bottom.
 Scale fitToClient(const Form& form, double baseScale, int clientWidth, int clientHeight);
 
+// Where a window goes so that the whole of it (outer, its frame included)
+// is on the available area of its screen: where it is, unless part of it is
+// off the area, then moved as little as it takes. A window larger than the
+// area keeps its top-left corner on it.
+PixelRect keptOnArea(const PixelRect& outer, const PixelRect& area);
+
 // Which drawing of a picture to use at a scale: 1, 2 or 3 times the pixel
 // size of the original, the nearest to the device pixels each picture pixel
 // covers (pixelsPerTwip * 15 * devicePixelRatio).
 int pictureDensity(double pixelsPerTwip, double devicePixelRatio);
+// The size a picture is drawn at, in device pixels, from the size of its
+// drawing at a density: each pixel of the original covers 15 twips.
+PixelSize drawnPictureSize(PixelSize drawing, int density, double pixelsPerTwip,
+                           double devicePixelRatio);
 // The resource name of a picture drawn at a density: "stelle.gif" at 2 is
 // "stelle@2x.png"; at 1 the original name.
 std::string pictureAt(const std::string& name, int density);
@@ -94,13 +117,5 @@ class FontFamilies {
     Installed installed_;
     std::map<std::string, std::string, std::less<>> drawn_;
 };
-
-// Texts of the platform's own boxes, in Italian whatever the system's
-// language.
-inline constexpr const char* kYesText = "Sì";
-inline constexpr const char* kNoText = "No";
-inline constexpr const char* kOkText = "OK";
-// The title of the box that reports a failure: the board window's caption.
-inline constexpr const char* kErrorTitle = "TABELLONE DELLA SORVINA";
 
 }  // namespace forms

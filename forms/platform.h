@@ -15,6 +15,14 @@ class FatalError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Texts of the platform's own boxes, in Italian whatever the system's
+// language, the same on every platform.
+inline constexpr const char* kYesText = "Sì";
+inline constexpr const char* kNoText = "No";
+inline constexpr const char* kOkText = "OK";
+// The title of the box that reports a failure: the board window's caption.
+inline constexpr const char* kErrorTitle = "TABELLONE DELLA SORVINA";
+
 // The modal Yes/No question (no icon, Yes the default button).
 class Question {
   public:

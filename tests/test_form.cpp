@@ -159,10 +159,53 @@ TEST(Form, KeysClickTheFocusedButtonOnce) {
     s.form.setFocus(nullptr);
     s.view.key(forms::Key::Enter);
     EXPECT_EQ(s.events, (Strings{"ok.click-1", "cancel.click-1", "enter.cell", "enter"}));
-    s.view.key(forms::Key::F11, 2);
+}
+
+// F11 goes into full screen and out of it, Escape only out of it; the form
+// keeps the state, also when the window manager changes it.
+TEST(Form, F11AndEscapeTakeTheWindowInAndOutOfFullScreen) {
+    using forms::WindowRequest;
+    Sample s;
+    s.view.key(forms::Key::F11, 2);  // held: once
     s.view.key(forms::Key::Escape);
-    EXPECT_EQ(s.view.requests(), (std::vector{forms::WindowRequest::ToggleFullScreen,
-                                              forms::WindowRequest::LeaveFullScreen}));
+    s.view.key(forms::Key::Escape);  // not in full screen: nothing
+    s.view.key(forms::Key::F11);
+    s.form.noteFullScreen(false);  // taken out by the window manager
+    s.view.key(forms::Key::F11);
+    s.view.key(forms::Key::F11);
+    EXPECT_EQ(s.view.requests(),
+              (std::vector{WindowRequest::EnterFullScreen, WindowRequest::LeaveFullScreen,
+                           WindowRequest::EnterFullScreen, WindowRequest::EnterFullScreen,
+                           WindowRequest::LeaveFullScreen}));
+    EXPECT_FALSE(s.form.fullScreen());
+}
+
+// The backend is told of each control whose look changed, once, and of no
+// change that changes nothing: disabling a frame greys the text boxes in it
+// and no other colour; a push button's caption greys too.
+TEST(Form, TheBackendRedrawsJustTheControlsWhoseLookChanged) {
+    using Changes = std::vector<nullforms::NullView::Change>;
+    constexpr auto kLook = forms::Property::Look;
+    const forms::Color grey = forms::resolveColor(forms::systemColor(forms::kGreyText));
+    Sample s;
+    s.small.setForeColor(forms::rgb(0, 0, 255));
+    s.big.setForeColor(forms::rgb(255, 255, 0));
+    s.view.forget();
+    s.frame.setEnabled(false);
+    EXPECT_EQ(s.view.changes(), (Changes{{&s.frame, kLook}, {&s.small, kLook}, {&s.big, kLook}}));
+    EXPECT_EQ(s.small.look(), (forms::Look{0, grey, false}));
+    EXPECT_EQ(s.big.look(), (forms::Look{0, forms::rgb(255, 255, 0), false}));
+    s.view.forget();
+    s.small.setEnabled(false);  // greyed by its frame already
+    s.small.setForeColor(forms::rgb(0, 0, 255));
+    s.big.setText(s.big.text());
+    EXPECT_EQ(s.view.changes(), Changes{});
+    s.frame.setEnabled(true);
+    EXPECT_EQ(s.view.changes(), (Changes{{&s.frame, kLook}, {&s.big, kLook}}));
+    EXPECT_EQ(s.small.look().fore, grey);  // disabled itself
+    EXPECT_NE(s.ok.look().fore, grey);
+    s.ok.setEnabled(false);
+    EXPECT_EQ(s.ok.look().fore, grey);
 }
 
 // A box the program opens takes no key that was already down, nor its
@@ -289,6 +332,19 @@ TEST(Geometry, FitsTheScreenZoomsToTheWindowAndPicksPictures) {
     EXPECT_EQ(forms::pictureDensity(tv.pixelsPerTwip(), 2.0), 3);
     EXPECT_EQ(forms::pictureAt("stelle.gif", 3), "stelle@3x.png");
     EXPECT_EQ(forms::pictureAt("stelle.gif", 1), "stelle.gif");
+    // The stars, 220 x 170 at 15 twips a pixel: their drawing at 2x shown on
+    // the TV, and on a screen of device ratio 2 at 96 dpi.
+    EXPECT_EQ(forms::drawnPictureSize({440, 340}, 2, tv.pixelsPerTwip(), 1.0),
+              (forms::PixelSize{344, 266}));  // 220 x 15 x 1061 / 10170 = 344.3
+    EXPECT_EQ(forms::drawnPictureSize({440, 340}, 2, 1 / 15.0, 2.0), (forms::PixelSize{440, 340}));
+
+    // A window off the right and bottom of the area moves back onto it, as
+    // little as it takes; one larger than the area keeps its corner on it.
+    const forms::PixelRect area{0, 24, 1024, 744};
+    EXPECT_EQ(forms::keptOnArea({700, 300, 400, 500}, area),
+              (forms::PixelRect{624, 268, 400, 500}));
+    EXPECT_EQ(forms::keptOnArea({10, 30, 400, 500}, area), (forms::PixelRect{10, 30, 400, 500}));
+    EXPECT_EQ(forms::keptOnArea({-50, 0, 1200, 900}, area), (forms::PixelRect{0, 24, 1200, 900}));
 }
 
 // The layout's family where the system has it, else its embedded stand-in;

@@ -107,9 +107,10 @@ std::unique_ptr<forms::Form> makeTabellone() {
     Control& estrai = f.add(Kind::CommandButton, "estrai", -1, nullptr, {10830, 3270, 1335, 585});
     estrai.setCaption("Estrai");
     estrai.setFont(comic(12));
+    // A standard push button draws neither its picture nor its back colour
+    // (nor a mask colour, which the model leaves out); both stay with it.
     estrai.picture = kStripePicture;
     estrai.setBackColor(kWorkspace);
-    estrai.maskColor = rgb(128, 255, 255);
     estrai.tabIndex = 8;
 
     Control& frame1 = f.add(Kind::Frame, "Frame1", -1, nullptr, {10830, 3930, 1335, 4245});
@@ -122,7 +123,7 @@ std::unique_ptr<forms::Form> makeTabellone() {
     nuova.setCaption("Nuova");
     nuova.setFont(comic(12));
     nuova.picture = kDovePicture;
-    nuova.style = 1;
+    nuova.style = forms::kGraphicalStyle;
     nuova.setBackColor(systemColor(15));
     nuova.tabIndex = 1;
 

@@ -68,8 +68,8 @@ void NullView::key(forms::Key key, int repeats) {
     form_.keyUp(key);
 }
 
-void NullView::propertyChanged(forms::Control& /*control*/, forms::Property /*property*/) {
-    ++changes_;
+void NullView::propertyChanged(forms::Control& control, forms::Property property) {
+    changes_.emplace_back(&control, property);
 }
 
 void NullView::focusChanged(forms::Control* control) {

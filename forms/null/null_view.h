@@ -1,9 +1,10 @@
 // A backend with no display: it plays a form in process, the way a real
 // backend would (raw input at pixel positions, the window's life from Load
-// to Unload), and remembers what the form asked of it. The core's tests and
-// the benchmark run the program on it.
+// to Unload), and remembers what the form told and asked it. The core's
+// tests run the program on it.
 #pragma once
 
+#include <utility>
 #include <vector>
 
 #include "forms/form.h"
@@ -45,7 +46,10 @@ class NullView : public forms::FormObserver {
     // Every focus change, in order (nullptr: the window itself).
     const std::vector<forms::Control*>& focusHistory() const { return focusHistory_; }
     const std::vector<forms::WindowRequest>& requests() const { return requests_; }
-    int changes() const { return changes_; }
+    // Every change it was told to redraw, in order, since the last forget().
+    using Change = std::pair<const forms::Control*, forms::Property>;
+    const std::vector<Change>& changes() const { return changes_; }
+    void forget() { changes_.clear(); }
 
     void propertyChanged(forms::Control& control, forms::Property property) override;
     void focusChanged(forms::Control* control) override;
@@ -57,7 +61,7 @@ class NullView : public forms::FormObserver {
     forms::Control* focus_ = nullptr;
     std::vector<forms::Control*> focusHistory_;
     std::vector<forms::WindowRequest> requests_;
-    int changes_ = 0;
+    std::vector<Change> changes_;
 };
 
 }  // namespace nullforms

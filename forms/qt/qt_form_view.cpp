@@ -34,7 +34,7 @@ using forms::Property;
 namespace {
 
 // The platform's own scale: 15 twips to a device-independent pixel.
-constexpr double kPlatformScale = 1.0 / 15.0;
+constexpr double kPlatformScale = 1.0 / forms::kTwipsPerPixel;
 // The frame a window manager is assumed to draw until the real one is known.
 constexpr int kFrameWidthGuess = 16;
 constexpr int kFrameHeightGuess = 48;
@@ -149,11 +149,9 @@ QPixmap Pictures::at(const std::string& name, const forms::Scale& scale, qreal d
         found = decoded_.emplace(name, QPixmap(QStringLiteral(":/pictures/") + file)).first;
     }
     const QPixmap& drawing = found->second;
-    // Each pixel of the original covers 15 twips each way; the drawing has
-    // `density` pixels for each of those.
-    const double devicePixels = 15.0 * scale.pixelsPerTwip() * devicePixelRatio / density;
-    const QSize size(static_cast<int>(std::lround(drawing.width() * devicePixels)),
-                     static_cast<int>(std::lround(drawing.height() * devicePixels)));
+    const forms::PixelSize drawn = forms::drawnPictureSize(
+        {drawing.width(), drawing.height()}, density, scale.pixelsPerTwip(), devicePixelRatio);
+    const QSize size(drawn.width, drawn.height);
     QPixmap& sized = sized_[name];
     if (sized.size() != size || sized.devicePixelRatio() != devicePixelRatio) {
         sized = drawing.size() == size
@@ -248,7 +246,7 @@ QWidget* QtFormView::createWidget(Control& control, QWidget* parent) {
             break;
         }
         case Kind::CommandButton: {
-            if (control.style == 1) {
+            if (control.style == forms::kGraphicalStyle) {
                 auto* button = new QToolButton(parent);
                 button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
                 w = button;
@@ -287,8 +285,8 @@ QWidget* QtFormView::createWidget(Control& control, QWidget* parent) {
 }
 
 void QtFormView::applyAll(Control& control) {
-    for (const Property p : {Property::Text, Property::BackColor, Property::Font, Property::Enabled,
-                             Property::Visible, Property::Down}) {
+    for (const Property p :
+         {Property::Text, Property::Look, Property::Font, Property::Visible, Property::Down}) {
         apply(control, p);
     }
     applyAccessible(control);
@@ -363,18 +361,17 @@ void QtFormView::checkFrame() {
     }
     // Where the window manager put it, unless part of it is off the area.
     const QRect outer(frameGeometry().topLeft(), size().grownBy(m));
-    if (!available.contains(outer)) {
-        move(std::max(available.left(),
-                      std::min(outer.left(), available.right() + 1 - outer.width())),
-             std::max(available.top(),
-                      std::min(outer.top(), available.bottom() + 1 - outer.height())));
+    const forms::PixelRect kept = forms::keptOnArea(
+        {outer.left(), outer.top(), outer.width(), outer.height()},
+        {available.left(), available.top(), available.width(), available.height()});
+    if (kept.left != outer.left() || kept.top != outer.top()) {
+        move(kept.left, kept.top);
     }
 }
 
 void QtFormView::rescale() {
     const forms::Scale fitted = forms::fitToClient(form_, baseScale_, width(), height());
-    if (fitted.pixelsPerTwip() != scale_.pixelsPerTwip() || fitted.originX() != scale_.originX() ||
-        fitted.originY() != scale_.originY()) {
+    if (fitted != scale_) {
         scale_ = fitted;
         layoutAll();
     }
@@ -392,36 +389,37 @@ void QtFormView::moveEvent(QMoveEvent* e) {
 }
 
 void QtFormView::windowRequested(forms::WindowRequest request) {
-    const bool full = request == forms::WindowRequest::ToggleFullScreen && !isFullScreen();
-    setWindowState(full ? windowState() | Qt::WindowFullScreen
-                        : windowState() & ~Qt::WindowFullScreen);
+    setWindowState(request == forms::WindowRequest::EnterFullScreen
+                       ? windowState() | Qt::WindowFullScreen
+                       : windowState() & ~Qt::WindowFullScreen);
 }
 
-void QtFormView::applyColors(Control& control) {
+void QtFormView::changeEvent(QEvent* e) {
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::WindowStateChange) {
+        form_.noteFullScreen(isFullScreen());
+    }
+}
+
+// The look's colours in every state of the widget: the form has decided
+// already what a control that takes no input looks like.
+void QtFormView::applyLook(Control& control) {
     QWidget* w = widgetFor(control);
+    const forms::Look& look = control.look();
+    w->setEnabled(look.enabled);
+    if (control.kind() == Kind::CommandButton) {
+        return;  // a push button is drawn by the platform's style
+    }
     QPalette pal = w->palette();
-    const QColor back = toQColor(control.backColor());
-    const QColor fore = toQColor(control.foreColor());
-    switch (control.kind()) {
-        case Kind::TextBox:
-            for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-                pal.setColor(group, QPalette::Base, back);
-                pal.setColor(group, QPalette::Window, back);
-                pal.setColor(group, QPalette::Text, fore);
-            }
-            pal.setColor(QPalette::Disabled, QPalette::Text, toQColor(forms::systemColor(17)));
-            break;
-        case Kind::Label:
-        case Kind::Frame:
-        case Kind::PictureBox:
-            for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-                pal.setColor(group, QPalette::Window, back);
-                pal.setColor(group, QPalette::WindowText, fore);
-            }
-            break;
-        case Kind::CommandButton:
-            // A standard button keeps the platform's colours.
-            return;
+    const QColor back = toQColor(look.back);
+    const QColor fore = toQColor(look.fore);
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        for (const auto role : {QPalette::Window, QPalette::Base}) {
+            pal.setColor(group, role, back);
+        }
+        for (const auto role : {QPalette::WindowText, QPalette::Text}) {
+            pal.setColor(group, role, fore);
+        }
     }
     w->setPalette(pal);
 }
@@ -462,15 +460,11 @@ void QtFormView::apply(Control& control, Property property) {
                 button->setText(text);
             }
             break;
-        case Property::BackColor:
-        case Property::ForeColor:
-            applyColors(control);
+        case Property::Look:
+            applyLook(control);
             break;
         case Property::Font:
             w->setFont(toQFont(control.font()));
-            break;
-        case Property::Enabled:
-            w->setEnabled(control.enabled());
             break;
         case Property::Visible:
             w->setVisible(control.visible());
@@ -593,11 +587,9 @@ void QtFormView::paintEvent(QPaintEvent* /*e*/) {
 
 void QtFormView::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
-    if (!shown_) {
-        shown_ = true;
-        // The window becomes active once, right after it first shows.
-        activation_.start(0);
-    }
+    // The window becomes active right after it shows; the form raises
+    // Activate the first time only.
+    activation_.start(0);
 }
 
 void QtFormView::closeEvent(QCloseEvent* e) {

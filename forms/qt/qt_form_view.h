@@ -1,8 +1,24 @@
-// Qt 6 Widgets backend: draws a forms::Form as a widget tree and reports
-// the user's mouse and keyboard input to it, raw and in twips. It holds no
-// rule and no input state: clicks, focus and tab order are the form's. It
-// zooms the whole board with the window, and tells screen readers (through
-// Qt's accessibility, AT-SPI on Linux) what the form says of each control.
+// Qt 6 Widgets backend (Linux): draws a forms::Form as a widget tree and
+// reports the user's raw input to it, in twips. Every rule is the form's
+// (clicks, focus, tab order, keys, looks, scale, fonts, window state); this
+// backend carries them out and holds no state of its own beyond the widgets.
+//
+// Implemented:
+//  - text boxes (read-only), labels, frames, push buttons (the graphical
+//    one with its picture above its caption), picture boxes; the stacking
+//    and the clipping of frames;
+//  - each control's look as the form gives it, redrawn only when the form
+//    says it changed;
+//  - the left button's press, move, release and double-press; Tab,
+//    Shift+Tab, Space, Enter, Escape and F11, with the repeats of a held
+//    key told from new presses (X does not always mark them); the question
+//    and the error box take only keys pressed after they opened;
+//  - tooltips; the window fitted to the screen at start, zoomed with its
+//    size, full screen; pictures drawn at 1x, 2x or 3x; the embedded fonts;
+//  - screen readers (AT-SPI): every control's name and description, cells
+//    and slots without a text interface, each call announced.
+// Not implemented: typing into a text box, the right button, the wheel, and
+// any key but the six above.
 #pragma once
 
 #include <QColor>
@@ -68,6 +84,7 @@ class QtFormView : public QWidget, public forms::FormObserver {
     bool eventFilter(QObject* watched, QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void showEvent(QShowEvent* e) override;
+    void changeEvent(QEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void moveEvent(QMoveEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
@@ -80,7 +97,7 @@ class QtFormView : public QWidget, public forms::FormObserver {
     QWidget* createWidget(forms::Control& control, QWidget* parent);
     void applyAll(forms::Control& control);
     void apply(forms::Control& control, forms::Property property);
-    void applyColors(forms::Control& control);
+    void applyLook(forms::Control& control);
     void applyPicture(forms::Control& control);
     void applyAccessible(forms::Control& control);
     // Tells screen readers of the live control's new name.
@@ -106,7 +123,6 @@ class QtFormView : public QWidget, public forms::FormObserver {
     Pictures pictures_;
     forms::FontFamilies families_;
     std::unordered_map<const forms::Control*, QWidget*> widgets_;
-    bool shown_ = false;
     forms::KeyRepeats repeats_;
     bool frameChecked_ = true;  // until openOnScreen asks for a check
     QTimer activation_;         // raises Activate once the window has first shown

@@ -1,49 +1,50 @@
-// Plain Win32 backend: draws a forms::Form with the system's own controls
-// and reports raw mouse and keyboard input to it, in twips. It holds no
-// rule of the program: which control a press reaches, when a button is
-// down, where the focus goes and which event is raised are the form's.
+// Plain Win32 backend (Windows 7 and later, 32- and 64-bit): draws a
+// forms::Form with the system's own controls and reports the user's raw
+// input to it, in twips. Every rule is the form's (clicks, focus, tab
+// order, keys, looks, scale, fonts, window state); this backend carries
+// them out and holds no state of its own beyond the windows and the GDI
+// objects that draw them.
 //
-// Cells and strip slots are read-only EDIT controls, labels STATIC ones,
-// the draw button a push button and the graphical button owner-drawn;
-// frames and picture boxes are small window classes of this file. Every
-// child is transparent to the mouse, so the top-level window sees all
-// input; the keyboard is taken in the message loop, before any control.
+// Implemented:
+//  - text boxes (read-only EDIT controls, the line centred), labels (STATIC),
+//    frames and picture boxes (window classes of this backend), the push
+//    button, and the graphical button owner-drawn with its picture above
+//    its caption; the stacking and the clipping of frames;
+//  - each control's look as the form gives it, redrawn only when the form
+//    says it changed;
+//  - the left button's press, move, release and double-press (every child
+//    lets the mouse through to the window); Tab, Shift+Tab, Space, Enter,
+//    Escape and F11, taken in the message loop before any control; the
+//    question and the error box take only keys pressed after they opened;
+//  - tooltips; the window fitted to its monitor's work area at the
+//    monitor's DPI (per-monitor v2), zoomed with its size, full screen;
+//    pictures through GDI+ at 1x, 2x or 3x; the embedded fonts where the
+//    system lacks the layout's;
+//  - screen readers (MSAA and UI Automation, as dynamic annotations): every
+//    control's name and description, the big number a live region.
+// Not implemented: typing into a text box, the right button, the wheel, any
+// key but the six above, and high-contrast colours (the form fixes the
+// system colours).
 //
-// The window opens at the monitor's scale, reduced only as far as needed to
-// fit the work area, and zooms the whole board with its size (maximized,
-// full screen). Screen readers get each control's name and description as
-// dynamic annotations on its window.
+// Files: win32_form_view.cpp (the window, input, what the form says),
+// win32_controls.cpp (the child controls and their painting), win32_gdi
+// (fonts, brushes, pictures), win32_screen (DPI, monitor, full screen).
 #pragma once
 
 #include <windows.h>
 
 #include <oleacc.h>
 
-#include <map>
-#include <memory>
+#include <set>
 #include <string>
 #include <unordered_map>
 
 #include "forms/form.h"
 #include "forms/geometry.h"
+#include "forms/win32/win32_gdi.h"
+#include "forms/win32/win32_screen.h"
 
 namespace winforms {
-
-// Loads the fonts embedded in the executable (the free stand-ins), for the
-// systems that lack the families the layout names. Call once, at start.
-void registerEmbeddedFonts();
-
-// Starts GDI+, which decodes the embedded pictures; stops it when destroyed.
-class PictureDecoder {
-  public:
-    PictureDecoder();
-    ~PictureDecoder();
-    PictureDecoder(const PictureDecoder&) = delete;
-    PictureDecoder& operator=(const PictureDecoder&) = delete;
-
-  private:
-    ULONG_PTR token_ = 0;
-};
 
 // Initialises COM on the thread for its lifetime (apartment threaded).
 class ComApartment {
@@ -67,7 +68,7 @@ class Win32FormView : public forms::FormObserver {
     // Twips to the client area's pixels, as the board is drawn now.
     const forms::Scale& scale() const { return scale_; }
 
-    // Shows the window; the form's Activate follows once, from the loop.
+    // Shows the window; the form's Activate follows from the loop.
     void show(int showCommand);
     // Runs the message loop until the program ends; returns its status.
     int run();
@@ -77,20 +78,25 @@ class Win32FormView : public forms::FormObserver {
     void windowRequested(forms::WindowRequest request) override;
 
   private:
-    struct Picture;
-
+    // The window (win32_form_view.cpp).
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
+    bool takeKey(const MSG& msg);
+    forms::Point twipsAt(LPARAM lParam) const;
+    void apply(forms::Control& control, forms::Property property);
+    void updateTip(forms::Control* hovered);
+    // The base scale for the monitor's DPI, reduced for the whole window to
+    // fit the monitor's work area; the window sized to it and moved onto it.
+    void fitToScreen();
+    // The scale for the client area: the base scale, zoomed to fill it.
+    void rescale();
+
+    // The child controls (win32_controls.cpp).
     static LRESULT CALLBACK frameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK pictureProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    // Paints a frame or a picture box: its back colour, then its picture,
-    // or a frame's etched edge.
-    static void paintBox(HWND hwnd);
     static LRESULT CALLBACK childProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                       UINT_PTR id, DWORD_PTR data);
-    LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
-    LRESULT controlColour(HDC dc, HWND child);
-    bool takeKey(const MSG& msg);
-
+    static void registerClasses(HINSTANCE instance);
     void create(forms::Control& control, HWND parent);
     // Places every control, and sets every font, at scale_.
     void placeAll();
@@ -100,62 +106,42 @@ class Win32FormView : public forms::FormObserver {
     // Moves and sizes a control to its place at scale_, and below its
     // siblings when after is HWND_BOTTOM; a text box is centred anew.
     void place(forms::Control& control, HWND after = nullptr);
-    // The base scale for the monitor's DPI, reduced for the whole window to
-    // fit the monitor's work area; the window sized to it and moved onto it.
-    void fitToScreen();
-    // The scale for the client area: the base scale, zoomed to fill it.
-    void rescale();
-    void applyAccessible(forms::Control& control);
-    void apply(forms::Control& control, forms::Property property);
+    // A text box centres its line vertically in its window.
     void centreText(forms::Control& control);
     // Sets the bands above and below a text box's line, for the window's
     // size given; the next frame change applies them.
     void pad(HWND h, const forms::Control& control, int width, int height);
-    int paddingOf(HWND h) const {
-        const auto it = paddings_.find(h);
-        return it != paddings_.end() ? it->second : 0;
-    }
-    // The height of a line in that font, in pixels.
-    int lineHeight(HFONT font);
-    void updateTip(forms::Control* hovered);
-    void drawButton(const DRAWITEMSTRUCT& item);
-    // Draws a picture from the area's top-left corner at the board's zoom,
-    // clipped to the area.
-    void paintPicture(HDC dc, const std::string& name, const RECT& area);
-    // A picture's size as drawn, in device pixels.
-    SIZE pictureSize(const Picture& p) const;
+    int paddingOf(HWND h) const;
+    // What screen readers are told of a control; the big number is also a
+    // live region. clearAccessible takes it all back from every control.
+    void applyAccessible(forms::Control& control);
+    void applyLiveSetting(const forms::Control& control);
+    void clearAccessible();
+    // Paints a frame or a picture box: its back colour, then its picture,
+    // or a frame's etched edge.
+    static void paintBox(HWND hwnd);
     void paintWindow();
-
-    HFONT fontFor(const forms::Font& font);
-    HBRUSH brushFor(COLORREF colour);
-    Picture* picture(const std::string& name);
-    forms::Point twipsAt(LPARAM lParam) const;
-    bool inputReaches(const forms::Control& control) const;
+    // The colours of a text box or a label, from its look.
+    LRESULT controlColour(HDC dc, HWND child);
+    void drawButton(const DRAWITEMSTRUCT& item);
+    HFONT fontFor(const forms::Font& font) { return gdi_.font(font, scale_); }
 
     forms::Form& form_;
     HINSTANCE instance_;
     HWND hwnd_ = nullptr;
     HWND tip_ = nullptr;
     forms::Scale scale_;
-    double baseScale_ = 1.0 / 15.0;  // pixels per twip before any zoom
+    double baseScale_ = 1.0 / forms::kTwipsPerPixel;  // pixels per twip before any zoom
     UINT dpi_ = 96;
-    // The pictures of the density in use, each decoded when first drawn.
-    int density_ = 1;
+    Gdi gdi_;
+    FullScreen fullScreen_;
     IAccPropServices* annotations_ = nullptr;
     std::unordered_map<const forms::Control*, HWND> windows_;
     std::unordered_map<HWND, forms::Control*> controls_;
-    forms::FontFamilies families_;
-    std::map<std::string, HFONT> fonts_;
-    std::map<HFONT, int> lineHeights_;
     // The band above and below each text box's line, which centres it.
     std::unordered_map<HWND, int> paddings_;
-    std::map<COLORREF, HBRUSH> brushes_;
-    std::map<std::string, std::unique_ptr<Picture>> pictures_;
     forms::Control* hovered_ = nullptr;
     std::wstring tipText_;
-    bool activated_ = false;
-    bool fullScreen_ = false;
-    WINDOWPLACEMENT placement_{};
 };
 
 }  // namespace winforms

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "forms/form.h"
-#include "forms/geometry.h"
 #include "forms/win32/win32_files.h"
 
 namespace winforms {
@@ -120,7 +119,7 @@ forms::Question::Answer Win32Question::ask(const std::string& prompt, const std:
 }
 
 void Win32FatalReport::report(const std::string& message) {
-    messageBox(owner_, message, title_, MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    messageBox(owner_, message, forms::kErrorTitle, MB_OK | MB_ICONERROR | MB_TASKMODAL);
     PostQuitMessage(1);
 }
 

@@ -27,16 +27,12 @@ class Win32Question : public forms::Question {
 // is told to end with status 1.
 class Win32FatalReport : public forms::FatalReport {
   public:
-    // The window whose failure it reports, and its caption, the box's title.
-    void setOwner(HWND owner, std::string title) {
-        owner_ = owner;
-        title_ = std::move(title);
-    }
+    // The window whose failure it reports.
+    void setOwner(HWND owner) { owner_ = owner; }
     void report(const std::string& message) override;
 
   private:
     HWND owner_ = nullptr;
-    std::string title_;
 };
 
 }  // namespace winforms
