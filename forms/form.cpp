@@ -405,13 +405,29 @@ bool Form::dispatch(const std::function<void()>& handler) {
         return false;
     }
     std::string message;
-    try {
-        handler();
-        return true;
-    } catch (const FatalError& e) {
-        message = e.what();
-    } catch (const std::exception& e) {
-        message = std::string("Errore imprevisto: ") + e.what();
+    {
+        // What the handler changes reaches the backend once it is done,
+        // each change of each control once: the backend redraws the end
+        // state, not every step on the way to it.
+        struct Batch {
+            Form& form;
+            explicit Batch(Form& f) : form(f) { ++form.batching_; }
+            ~Batch() {
+                if (--form.batching_ == 0) {
+                    form.deliverChanges();
+                }
+            }
+            Batch(const Batch&) = delete;
+            Batch& operator=(const Batch&) = delete;
+        } const batch(*this);
+        try {
+            handler();
+            return true;
+        } catch (const FatalError& e) {
+            message = e.what();
+        } catch (const std::exception& e) {
+            message = std::string("Errore imprevisto: ") + e.what();
+        }
     }
     failed_ = true;
     if (fatalReport_ != nullptr) {
@@ -470,8 +486,25 @@ void Form::restyle(Control& control, bool held) {
 }
 
 void Form::changed(Control& control, Property p) {
-    if (observer_ != nullptr) {
+    if (observer_ == nullptr) {
+        return;
+    }
+    if (batching_ == 0) {
         observer_->propertyChanged(control, p);
+        return;
+    }
+    const std::pair change{&control, p};
+    if (std::find(pending_.begin(), pending_.end(), change) == pending_.end()) {
+        pending_.push_back(change);
+    }
+}
+
+void Form::deliverChanges() {
+    const std::vector<std::pair<Control*, Property>> changes = std::exchange(pending_, {});
+    if (observer_ != nullptr) {
+        for (const auto& [control, property] : changes) {
+            observer_->propertyChanged(*control, property);
+        }
     }
 }
 

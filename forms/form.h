@@ -329,6 +329,8 @@ class Form {
 
     // Runs a handler the way every event is run: nothing after a failure,
     // and any failure that escapes it reported once. Returns whether it ran.
+    // The backend is told of what the handler changed when it is done, each
+    // property of each control once.
     bool dispatch(const std::function<void()>& handler);
 
   private:
@@ -341,6 +343,7 @@ class Form {
     void restyle(Control& control, bool held);
     Look lookOf(const Control& control) const;
     void request(WindowRequest request);
+    void deliverChanges();
     static Control* hit(const std::vector<Control*>& stack, Point p);
     void moveFocus(Control* control);
     void setDown(Control* button, bool down);
@@ -362,6 +365,8 @@ class Form {
     bool failed_ = false;
     bool activated_ = false;
     bool fullScreen_ = false;
+    int batching_ = 0;  // handlers running
+    std::vector<std::pair<Control*, Property>> pending_;
 };
 
 }  // namespace forms

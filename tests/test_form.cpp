@@ -206,6 +206,17 @@ TEST(Form, TheBackendRedrawsJustTheControlsWhoseLookChanged) {
     EXPECT_NE(s.ok.look().fore, grey);
     s.ok.setEnabled(false);
     EXPECT_EQ(s.ok.look().fore, grey);
+
+    // What a handler changes is told when it is done, once for each control.
+    s.view.forget();
+    s.form.dispatch([&s] {
+        s.small.setBackColor(forms::rgb(255, 255, 0));
+        s.small.setForeColor(forms::rgb(0, 0, 0));
+        s.small.setFontBold(true);
+        s.small.setFontSize(27.75F);
+        EXPECT_EQ(s.view.changes(), Changes{});
+    });
+    EXPECT_EQ(s.view.changes(), (Changes{{&s.small, kLook}, {&s.small, forms::Property::Font}}));
 }
 
 // A box the program opens takes no key that was already down, nor its
