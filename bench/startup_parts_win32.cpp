@@ -6,7 +6,10 @@
 //
 // Prints one "phase_ms NAME X" line a phase, from the process's creation to
 // its main function (loading the DLLs it imports) to the first paint, the
-// total, and the time of a second paint of the whole window. After each
+// total, and the time of a second paint of the whole window. The board then
+// plays: a new round (the question answered Yes without a box), a call by
+// a double-click on a cell, the big number closed, and a later call; each
+// a phase, its handler and the repaint it leaves. After each
 // phase, the time its system calls took, by kind, with their count:
 // "call_ms PHASE KIND X n N". The executable's import table is pointed at
 // timing wrappers before anything runs, so every call the program makes
@@ -316,6 +319,34 @@ void pump() {
     }
 }
 
+// A press, and a double-press, at the middle of a control, as the window
+// reports them, then everything they leave to do.
+forms::Point centreOf(const forms::Form& form, const forms::Control& c) {
+    const forms::Rect r = form.windowRect(c);
+    return {r.left + r.width / 2, r.top + r.height / 2};
+}
+
+void clickOn(forms::Form& form, const forms::Control& c) {
+    form.pointerPress(centreOf(form, c));
+    form.pointerRelease(centreOf(form, c));
+    pump();
+}
+
+void doubleClickOn(forms::Form& form, const forms::Control& c) {
+    form.pointerPress(centreOf(form, c));
+    form.pointerRelease(centreOf(form, c));
+    form.pointerDoublePress(centreOf(form, c));
+    form.pointerRelease(centreOf(form, c));
+    pump();
+}
+
+// Says Yes to the new round, with no box.
+struct Yes : forms::Question {
+    Answer ask(const std::string& /*prompt*/, const std::string& /*title*/) override {
+        return Answer::Yes;
+    }
+};
+
 // Shows the window and paints it; then paints it all once more, which
 // tells what the first paint spent on first-use work (fonts, themes,
 // pictures) from what any paint of the window costs.
@@ -366,7 +397,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR commandLin
     forms::Win32AppFolder folder;
     forms::Win32FileSystem files;
     winforms::Win32FatalReport fatal;
-    winforms::Win32Question question;
+    Yes question;
     board::Tabellone tabellone({question, fatal, random, clock, folder, files});
     phase("form_model");
 
@@ -378,10 +409,20 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR commandLin
     phase("load");
 
     winforms::Win32FormView view(tabellone.form(), instance);
-    question.setOwner(view.hwnd());
     fatal.setOwner(view.hwnd());
     phase("view");
     showAndPaint(
         view.hwnd(), [&] { view.show(SW_SHOWNORMAL); }, phase);
+
+    forms::Form& form = tabellone.form();
+    clickOn(form, form.control("nuova"));
+    phase("new_round");
+    doubleClickOn(form, form.control("num", 44));
+    phase("first_call");
+    doubleClickOn(form, form.control("estratto"));
+    phase("big_number_closed");
+    doubleClickOn(form, form.control("num", 45));
+    phase("later_call");
+    tabellone.form().unload();
     return 0;
 }
