@@ -302,7 +302,7 @@ windows_tables() {
     wcalls() {
         awk -v w="$1" -v k="$2" '
             $1 == w && $2 == "phase_ms" && $3 == "before_main" {if (run) print ms, n; run++; ms = 0; n = 0}
-            $1 == w && $2 == "call_ms" && $3 != "second_paint" && $4 == k {ms += $5; n += $7}
+            $1 == w && $2 == "call_ms" && $4 == k && $3 !~ /^(second_paint|new_round|first_call|big_number_closed|later_call)$/ {ms += $5; n += $7}
             END {if (run) print ms, n}' "$parts" >"$disk/calls.txt"
         printf '%s | %s' "$(awk '{print $1}' "$disk/calls.txt" | median)" \
             "$(awk '{print $2}' "$disk/calls.txt" | median)"
@@ -366,6 +366,12 @@ windows_tables() {
     echo "| --- | ---: | ---: |"
     for p in before_main common_controls com gdiplus embedded_fonts form_model load view window show_and_paint total second_paint; do
         echo "| $p | $(wphase board "$p") | $(wphase baseline "$p") |"
+    done
+    echo
+    echo "| the board at play, in process: handler and repaint (ms) | tabellone.exe |"
+    echo "| --- | ---: |"
+    for p in new_round first_call big_number_closed later_call; do
+        echo "| $p | $(wphase board "$p") |"
     done
     echo
     echo "| calls to the first paint, by kind (ms, median) | tabellone.exe ms | n | baseline ms | n |"
