@@ -88,8 +88,10 @@ class AppFolder {
     virtual NativePath path() = 0;
 };
 
-// The path for the user to read, in UTF-8: bytes that are not valid UTF-8
-// are shown as U+FFFD, so an odd folder name still reads sensibly.
+// The path for the user to read, in UTF-8: whatever is not valid in the
+// system's encoding (bytes on POSIX, UTF-16 on Windows) is shown as U+FFFD,
+// so an odd folder name still reads sensibly. Each system's file layer has
+// its own.
 std::string displayPath(const NativePath& path);
 
 }  // namespace forms

@@ -11,12 +11,6 @@ constexpr std::string_view kTitle = "NUOVO GIRO DI SORVINA";
 constexpr std::size_t kRuleLength = 34;
 constexpr std::string_view kClosing = ".\n\nIl tabellone verrà chiuso.";
 
-#ifdef _WIN32
-constexpr forms::NativePath::value_type kSeparator = L'\\';
-#else
-constexpr forms::NativePath::value_type kSeparator = '/';
-#endif
-
 [[noreturn]] void fail(std::string_view what, const forms::NativePath& path,
                        const std::string& reason) {
     std::string message(what);
@@ -48,7 +42,7 @@ std::string lineAfterBreak(std::string_view words) {
 forms::NativePath pathIn(const forms::NativePath& folder) {
     forms::NativePath::string_type path = folder.native();
     path.reserve(path.size() + 1 + std::string_view(kFileName).size());
-    path += kSeparator;
+    path += forms::NativePath::preferred_separator;
     for (const char c : std::string_view(kFileName)) {
         path += static_cast<forms::NativePath::value_type>(c);  // ASCII
     }

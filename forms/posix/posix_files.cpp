@@ -8,10 +8,59 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace forms {
 
 namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+// Bytes kept where they are valid UTF-8; each maximal run that starts a
+// sequence but cannot finish it, and each stray byte, becomes one U+FFFD.
+std::string utf8From(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        if (lead < 0x80) {
+            out += bytes[i++];
+            continue;
+        }
+        // The length of the sequence and the range its second byte must be in.
+        std::size_t length = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            low = lead == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
+            high = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;  // nothing past U+10FFFF
+        }
+        std::size_t valid = length == 0 ? 0 : 1;
+        while (valid > 0 && valid < length && i + valid < bytes.size()) {
+            const auto b = static_cast<unsigned char>(bytes[i + valid]);
+            if (b < (valid == 1 ? low : 0x80) || b > (valid == 1 ? high : 0xBF)) {
+                break;
+            }
+            ++valid;
+        }
+        if (length != 0 && valid == length) {
+            out.append(bytes.substr(i, length));
+            i += length;
+        } else {
+            out += kReplacement;
+            i += valid == 0 ? 1 : valid;
+        }
+    }
+    return out;
+}
 
 [[noreturn]] void throwErrno(int error) {
     throw FileException(posixFailure(error));
@@ -198,6 +247,10 @@ void PosixAppendFile::close() {
 }
 
 }  // namespace
+
+std::string displayPath(const NativePath& path) {
+    return utf8From(path.native());
+}
 
 FileFailure posixFailure(int error) {
     FileError reason = FileError::Other;

@@ -199,6 +199,11 @@ std::string narrow(std::wstring_view utf16) {
     return out;
 }
 
+// A surrogate without its pair becomes U+FFFD.
+std::string displayPath(const NativePath& path) {
+    return narrow(path.native());
+}
+
 FileFailure fileFailure(DWORD error) {
     return {reasonOf(error), static_cast<int>(error), systemText(error)};
 }
