@@ -44,8 +44,9 @@ class Board {
     // Unload: closes the log.
     void unload();
 
-    // Calls the cell num(index): the called look, the big number, the log
-    // record, the strip, the mark, then whether estrai may draw.
+    // Calls the cell num(index): the big number shown in place of the
+    // board, the called look, the log record, the strip, the mark, then
+    // whether estrai may draw.
     void call(int index);
     // Double-click on the big number: shows the board again.
     void closeDisplay();
@@ -64,9 +65,6 @@ class Board {
     // while called; which of the last three calls a slot holds; the
     // number on the big display; any other control's text.
     forms::Accessible describe(const forms::Control& control) const;
-
-    forms::FontSize4 defaultsize() const { return defaultsize_; }
-    forms::Color defaultBack() const { return defaultBack_; }
 
   private:
     forms::Control& cell(int index) const { return *num_.at(static_cast<std::size_t>(index)); }

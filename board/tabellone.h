@@ -29,7 +29,6 @@ class Tabellone {
     explicit Tabellone(const Services& services);
 
     forms::Form& form() const { return *form_; }
-    roundlog::RoundLog& log() { return log_; }
     Board& board() { return board_; }
 
   private:

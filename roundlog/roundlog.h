@@ -43,7 +43,6 @@ class RoundLog {
 
     // Where the log is; empty until open() has asked for the folder.
     const forms::NativePath& path() const { return path_; }
-    bool isOpen() const { return file_ != nullptr; }
 
     // Finds the program's folder and opens the file in it for appending,
     // creating it empty if absent. What it holds already is never read or

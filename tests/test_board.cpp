@@ -70,8 +70,6 @@ TEST(Board, AnEveningAtTheBoard) {
                                   record("1") + record("42") + fakes::kMorningHeader);
 }
 
-// Only cell 0 sets the look a cancelled number goes back to; the new round
-// paints every cell teal and takes 6 pt off those of 22 pt or more.
 // A caller with no mouse: Tab and Enter alone play a round. After a call or
 // a draw the focus is on the window, where Enter only closes the big number;
 // a held key acts once. Screen readers are told what each control holds.
@@ -114,6 +112,8 @@ TEST(Board, KeyboardAloneAndWhatScreenReadersAreTold) {
     EXPECT_EQ(rig.logBytes(), fakes::kMorningHeader + record("20") + record("1"));
 }
 
+// Only cell 0 sets the look a cancelled number goes back to; the new round
+// paints every cell teal and takes 6 pt off those of 22 pt or more.
 TEST(Board, DefaultsAreTakenFromCellZeroOnly) {
     Rig rig;
     rig.cell(0).setBackColor(rgb(200, 0, 0));
