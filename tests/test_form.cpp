@@ -389,28 +389,32 @@ void forEachPoint(const forms::Form& form, const Control& c, int step, F f) {
     }
 }
 
+// Ten numbers a row, 1 to 90, in blocks of three rows by five columns: the
+// cells 900 apart, and 990 further across and 180 further down between
+// blocks, so that no two cells touch.
 TEST(Layout, CellsSitInBlocksOfThreeRowsByFiveColumns) {
-    // Among them num(0) 210,480; num(4) 3810,480; num(5) 5700,480; num(29) 9300,2280;
-    // num(30) 210,3360; num(60) 210,6240; num(89) 9300,8040.
-    constexpr std::array<int, 10> kLeft{210, 1110, 2010, 2910, 3810, 5700, 6600, 7500, 8400, 9300};
-    constexpr std::array<int, 9> kTop{480, 1380, 2280, 3360, 4260, 5160, 6240, 7140, 8040};
     auto form = window::makeTabellone();
-    for (std::size_t i = 0; i < window::kCells; ++i) {
-        const Control& c = form->control("num", static_cast<int>(i));
-        const Rect& a = c.rect();
-        EXPECT_EQ(
-            std::tuple(c.container(), a.left, a.top, a.width, a.height),
-            std::tuple(&form->control("numeri"), kLeft.at(i % 10), kTop.at(i / 10), 820, 820));
-        const forms::Font& f = c.font();
-        EXPECT_EQ(
-            std::tuple(c.text(), c.backColor(), c.foreColor(), f.name, f.size, f.bold),
-            std::tuple(std::to_string(i + 1), 0x00C0C000U, 0U, "Comic Sans MS", 217500, false));
-        for (int j = static_cast<int>(i) + 1; j < window::kCells; ++j) {
-            const Rect& b = form->control("num", j).rect();
-            EXPECT_TRUE(a.right() <= b.left || b.right() <= a.left || a.bottom() <= b.top ||
-                        b.bottom() <= a.top)
-                << i << " overlaps " << j;
+    const auto at = [&form](int i) {
+        const Rect& r = form->control("num", i).rect();
+        return std::pair(r.left, r.top);
+    };
+    const std::vector<std::pair<int, std::pair<int, int>>> corners{
+        {0, {210, 480}},   {4, {3810, 480}},  {5, {5700, 480}},  {29, {9300, 2280}},
+        {30, {210, 3360}}, {60, {210, 6240}}, {89, {9300, 8040}}};
+    for (const auto& [i, corner] : corners) EXPECT_EQ(at(i), corner) << "num(" << i << ")";
+    for (int i = 0; i < window::kCells; ++i) {
+        if (i % 10 != 9) {
+            EXPECT_EQ(at(i + 1).first - at(i).first, i % 10 == 4 ? 1890 : 900) << i;
         }
+        if (i < 80) {
+            EXPECT_EQ(at(i + 10).second - at(i).second, i / 10 % 3 == 2 ? 1080 : 900) << i;
+        }
+        const Control& c = form->control("num", i);
+        const forms::Font& f = c.font();
+        EXPECT_EQ(std::tuple(c.container(), c.rect().width, c.rect().height, c.text(),
+                             c.backColor(), c.foreColor(), f.name, f.size, f.bold),
+                  std::tuple(&form->control("numeri"), 820, 820, std::to_string(i + 1), 0x00C0C000U,
+                             0U, "Comic Sans MS", 217500, false));
     }
 }
 
