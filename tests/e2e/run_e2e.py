@@ -549,7 +549,8 @@ def log_cannot_open(desktop, program, folder):
 
 def worked_example(desktop, program, folder):
     """In a folder named "città" (or where it lies): a round, 5 and 42 called,
-    closed: 145 bytes."""
+    closed. The board checks each record as it lands beside the program, and
+    that closing adds nothing; nothing else is written there."""
     if not IN_PLACE:
         folder = os.path.join(folder, "città")
         os.mkdir(folder)
@@ -559,8 +560,8 @@ def worked_example(desktop, program, folder):
         board.call(number)
         board.close_big_number()
     board.close()
-    check(len(board.log()) == 145 and board.log().endswith(call_record(5) + call_record(42)),
-          f"the log is not the worked example: {board.log()!r}")
+    check(IN_PLACE or sorted(os.listdir(folder)) == [LOG_NAME, desktop.program_name()],
+          f"written beside the program: {os.listdir(folder)}")
 
 
 # Where the two backends must show the same colours: the strip's slots, the
