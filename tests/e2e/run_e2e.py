@@ -100,26 +100,44 @@ def board_windows(desktop):
     return [w for w in desktop.visible_windows(TITLE) if (w.width, w.height) == CLIENT_PIXELS]
 
 
-def check_exit(proc, expected):
+def check_exit(proc, expected, timeout=20):
     try:
-        status = proc.wait(timeout=20)
+        status = proc.wait(timeout=timeout)
     except subprocess.TimeoutExpired:
         raise AssertionError("the program did not end") from None
     check(status == expected, f"exit status {status}, expected {expected}")
 
 
-class Board:  # a run of the program copied into `folder`; `logged`: what its log must hold
+class Gone(Exception):
+    """The program ended while a test waited for it."""
 
-    def __init__(self, desktop, program, folder, logged=b""):
+
+class Board:
+    """A run of the program copied into `folder`; `logged`: what its log must
+    hold. With appear=False it is started, not yet waited for (appear())."""
+    patience = 20.0  # seconds for each thing waited for
+
+    def __init__(self, desktop, program, folder, logged=b"", appear=True):
         self.desktop, self.logged = desktop, logged
         self.log_path = os.path.join(folder, LOG_NAME)
         exe = program if IN_PLACE else shutil.copy2(program,
                                                     os.path.join(folder, desktop.program_name()))
         self.elsewhere = tempfile.mkdtemp(prefix="cwd-", dir=desktop.home)
         self.proc = desktop.run_program(exe, cwd=self.elsewhere)
-        self.window = wait_until(lambda: board_windows(desktop), "the board window")[0]
+        if appear:
+            self.appear()
+
+    def appear(self):
+        self.window = self.until(lambda: board_windows(self.desktop), "the board window")[0]
         self.wait(lambda s: self.cell_states(s) == ["disabled"] * CELLS,
                   "the board drawn with every cell disabled")
+
+    def until(self, predicate, what):  # wait_until, given up (Gone) if the program ends
+        def alive_and():
+            if self.proc.poll() is not None:
+                raise Gone(f"the program ended ({self.proc.returncode}) before {what}")
+            return predicate()
+        return wait_until(alive_and, what, self.patience)
 
     def rect(self, twips):  # on the screen
         x, y = self.window.x, self.window.y
@@ -136,7 +154,7 @@ class Board:  # a run of the program copied into `folder`; `logged`: what its lo
         def satisfying():
             shot = self.desktop.shot()
             return shot if predicate(shot) else None
-        return wait_until(satisfying, what)
+        return self.until(satisfying, what)
 
     def cell_state(self, shot, index):
         """'disabled', 'free' or 'called', or None when the cell does not show."""
@@ -226,13 +244,13 @@ class Board:  # a run of the program copied into `folder`; `logged`: what its lo
 
     def expect_log(self, added, what):  # exactly `added` appended
         self.logged += added
-        wait_until(lambda: os.path.getsize(self.log_path) >= len(self.logged), what)
+        self.until(lambda: os.path.getsize(self.log_path) >= len(self.logged), what)
         check(self.log() == self.logged, f"{what}: the log ends {self.log()[-120:]!r}")
 
     def grown_log(self, what):
         """Waits for the log to grow past `logged`; returns what was added."""
         size = len(self.logged)
-        wait_until(lambda: os.path.getsize(self.log_path) > size, what)
+        self.until(lambda: os.path.getsize(self.log_path) > size, what)
         data = self.log()
         check(data.startswith(self.logged), f"{what}: the log changed before its end")
         self.logged = data
@@ -258,14 +276,16 @@ class Board:  # a run of the program copied into `folder`; `logged`: what its lo
     def open_question(self, click=True):
         if click:
             self.click(NUOVA)
-        dialog = wait_until(lambda: self.desktop.visible_windows(QUESTION_TITLE), "the question")[0]
-        buttons = wait_until(lambda: dialog_buttons(self.desktop.shot(), dialog),
-                             "the question's buttons drawn")
-        check(len(buttons) == 2, f"the question has {len(buttons)} buttons")
-        return dialog, buttons
+        dialog = self.until(lambda: self.desktop.visible_windows(QUESTION_TITLE), "the question")[0]
+
+        def drawn():  # a slow board (memcheck) may be caught halfway
+            buttons = dialog_buttons(self.desktop.shot(), dialog)
+            check(len(buttons) == 2, f"the question has {len(buttons)} buttons")
+            return buttons
+        return dialog, self.until(drawn, "the question's buttons drawn")
 
     def question_gone(self):  # returns the board once no dialog hides a cell
-        wait_until(lambda: not self.desktop.visible_windows(QUESTION_TITLE), "the question gone")
+        self.until(lambda: not self.desktop.visible_windows(QUESTION_TITLE), "the question gone")
         return self.wait(lambda s: None not in self.cell_states(s), "the board in full view")
 
     def new_round(self, ask=True, answer=None):
@@ -283,7 +303,7 @@ class Board:  # a run of the program copied into `folder`; `logged`: what its lo
             self.desktop.click(*self.desktop.frame_close_button(self.window))
         else:
             self.desktop.key("alt+F4")
-        check_exit(self.proc, 0)
+        check_exit(self.proc, 0, self.patience)
         check(self.log() == self.logged, "closing writes nothing")
 
 
