@@ -299,7 +299,7 @@ class Board:
 
     def close(self, frame_button=False):
         if frame_button:
-            self.desktop.click(*self.desktop.frame_close_button(self.window))
+            self.desktop.click(*self.desktop.frame_buttons(self.window)[0])
         else:
             self.desktop.key("alt+F4")
         check_exit(self.proc, 0, self.patience)

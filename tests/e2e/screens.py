@@ -10,16 +10,15 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 
 sys.dont_write_bytecode = True  # keep the source folder clean
 
 from desktop import Desktop, arguments, changed_box, check, wait_until
 
-from run_e2e import (ESTRAI, ESTRATTO, NUMERI, NUOVA, QUESTION_TITLE, TEAL, TITLE, YELLOW,
-                     cell_twips, near, slot_twips)
+from run_e2e import (CALL_RECORD, CLIENT, ESTRAI, ESTRATTO, NUMERI, NUOVA, QUESTION_TITLE, TEAL,
+                     TITLE, YELLOW, cell_twips, near, slot_twips)
 
-CLIENT_W, CLIENT_H = 12975, 10170  # the board in twips
+CLIENT_W, CLIENT_H = CLIENT[2:]  # the board in twips
 WINE = None  # the ready Wine prefix, when the program is a Windows .exe
 
 
@@ -59,9 +58,7 @@ class Board:
         self.wait(lambda s: all(self.cell_colour(s, i) == TEAL for i in (0, 89)), "the board drawn")
 
     def frame(self):  # the window with its frame, on the screen
-        parent = re.search(r"Parent window id: (0x[0-9a-f]+)",
-                           self.desktop._out("xwininfo", "-children", "-id", self.window.id))
-        return geometry(self.desktop, parent[1])
+        return geometry(self.desktop, self.desktop.frame(self.window))
 
     def refresh(self):
         self.window = self.desktop.visible_windows(TITLE)[0]
@@ -92,7 +89,7 @@ class Board:
             return f.read()
 
     def calls(self):
-        return [int(n) for n in re.findall(rb'"(\d+)\r\n"\r\n', self.log())]
+        return [int(n) for n in CALL_RECORD.findall(self.log())]
 
     def wait_calls(self, count, what):
         return wait_until(lambda: len(self.calls()) == count and self.calls(), what)
@@ -157,12 +154,7 @@ def maximized(size):
         desktop = open_desktop(size)
         try:
             board = Board(desktop, program, folder)
-            frame = re.search(r"Parent window id: (0x[0-9a-f]+)",
-                              desktop._out("xwininfo", "-children", "-id", board.window.id))[1]
-            # openbox's buttons, right to left: close, maximize, iconify.
-            bx, by, bw = sorted((w.x, w.y, w.width) for w in desktop._tree("-id", frame)
-                                if w.width == w.height and 8 <= w.width <= 24)[-2]
-            desktop.click(bx + bw // 2, by + bw // 2)
+            desktop.click(*desktop.frame_buttons(board.window)[1])  # maximize
             wait_until(lambda: board.refresh() or board.window.width == size[0], "maximized")
             check_zoomed(board)
             board.new_round_by_mouse()
