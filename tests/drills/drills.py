@@ -1,173 +1,75 @@
 #!/usr/bin/python3
-"""Durability drills: drills.py --program PATH --source DIR kill|two_boards|valgrind.
-The real board, copied alone into a fresh folder, played with the mouse and
-keyboard on private X desktops (tests/e2e/desktop.py): killed again and again
-on one log, run twice at once on one log, and run under memcheck. Judged by
-the log's bytes and by memcheck's errors in the project's own code."""
+"""Durability drills: drills.py --program PATH --source DIR kill|valgrind.
+The real board on a private X desktop, played with the mouse and keyboard by
+the end-to-end suite's Board (tests/e2e/run_e2e.py), which checks each record
+as it lands: killed again and again on one log, and run under memcheck.
+Judged by the log's bytes and by memcheck's errors in the project's own code."""
 
 import argparse
 import os
 import random
-import re
 import shutil
 import sys
 import tempfile
 import threading
-import time
 import xml.etree.ElementTree as ET
 
 sys.dont_write_bytecode = True  # keep the source folder clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from desktop import Desktop, check, wait_until  # noqa: E402
-
-TITLE, QUESTION, LOG = "TABELLONE DELLA SORVINA", "Nuovo giro di sorvina", "logSorvina.txt"
-
-# The log's two kinds of record, byte for byte; anything else is a fault.
-RULE = rb'"\r\n-{34}"\r\n'
-RECORD = re.compile(rb"(?P<header>" + RULE + rb'"\r\nNUOVO GIRO DI SORVINA"\r\n'
-                    rb"#\d{4}-\d\d-\d\d(?: \d\d:\d\d:\d\d)?#\r\n" + RULE + rb")"
-                    rb'|"(?:[1-9]|[1-8]\d|90)\r\n"\r\n')
+from run_e2e import (CALL_RECORD, ESTRAI, HEADER, LOG_NAME, Board, Gone,  # noqa: E402
+                     board_windows)
 
 
-def parse(path):
-    """(headers, calls) in the log; fails on the first bytes that are no whole record."""
-    data = open(path, "rb").read() if os.path.exists(path) else b""
+def read(path):
+    return open(path, "rb").read() if os.path.exists(path) else b""
+
+
+def parse(data):
+    """(headers, calls) in a log's bytes; fails on the first bytes that are no whole record."""
     headers = calls = pos = 0
     while pos < len(data):
-        m = RECORD.match(data, pos)
-        check(m, f"torn or stray bytes at offset {pos}: {data[pos:pos + 60]!r}")
-        headers, calls, pos = headers + bool(m["header"]), calls + (not m["header"]), m.end()
+        m = HEADER.match(data, pos) or CALL_RECORD.match(data, pos)
+        check(m and (m.re is HEADER or 1 <= int(m[1]) <= 90),
+              f"torn or stray bytes at offset {pos}: {data[pos:pos + 60]!r}")
+        headers, calls, pos = headers + (m.re is HEADER), calls + (m.re is CALL_RECORD), m.end()
     return headers, calls
 
 
-def px(twips):  # 15 twips to the pixel, halves rounded up
-    return (2 * twips + 15) // 30
+def call(board, rng, shot):
+    """Estrai or a double-click on a free cell; returns once the big number shows."""
+    free = [i + 1 for i, state in enumerate(board.cell_states(shot)) if state == "free"]
+    if rng.random() < 0.5 or not free:
+        board.click(ESTRAI)
+        board.drawn("a draw by Estrai")
+    else:
+        board.call(rng.choice(free))
 
 
-# The window's layout in twips: what the drills click and look at.
-CLIENT = (px(12975), px(10170))
-ESTRAI, NUOVA = (11497, 3562), (11497, 8977)  # the buttons' centres
-ESTRATTO = (2460, 1830, 2460 + 6945, 1830 + 6465)  # the big number, under the cells
-TEAL, YELLOW, RED = (0, 192, 192), (255, 255, 0), (255, 0, 0)
-
-
-def cell_corner(n):  # top-left of the cell of n: ten to a row, blocks of 3 rows by 5
-    row, column = divmod(n - 1, 10)
-    return 210 + 900 * column + 990 * (column >= 5), 1230 + 900 * row + 180 * (row // 3)
-
-
-def near(colour, target):
-    return all(abs(a - b) <= 2 for a, b in zip(colour, target))
-
-
-class Gone(Exception):
-    """The board ended while the drill waited for it."""
-
-
-class Board:
-    """A run of the copy in `folder`; counts the rounds it started and the big numbers seen."""
-
-    def __init__(self, desktop, folder, wrapper=(), patience=10.0):
-        self.desktop, self.patience, self.rounds, self.seen = desktop, patience, 0, 0
-        self.proc = desktop.run_program(os.path.join(folder, "tabellone"), desktop.home, wrapper)
-
-    def until(self, predicate, what, patience=None):
-        deadline = time.monotonic() + (patience or self.patience)
-        while self.proc.poll() is None:
-            value = predicate()
-            if value:
-                return value
-            check(time.monotonic() < deadline, f"timed out waiting for {what}")
-            time.sleep(0.02)
-        raise Gone(what)
-
-    def appear(self):
-        window = self.until(lambda: [w for w in self.desktop.visible_windows(TITLE)
-                                     if (w.width, w.height) == CLIENT], "the board window")[0]
-        self.x, self.y = window.x, window.y
-
-    def at(self, tx, ty):  # twips in the window to a point on the screen
-        return self.x + px(tx), self.y + px(ty)
-
-    def colour(self, shot, tx, ty):
-        x, y = self.at(tx, ty)
-        return tuple(shot.row(y + 4, x + 4, x + 5))
-
-    def big_number(self, shot):  # a red band across the bottom of the big number's label
-        x0, y0, x1, y1 = *self.at(*ESTRATTO[:2]), *self.at(*ESTRATTO[2:])
-        return all(near(shot.row(y, x, x + 1), RED)
-                   for y in (y1 - 4, y1 - 40) for x in range(x0 + 2, x1 - 2, 7))
-
-    def free(self, shot):
-        return [n for n in range(1, 91) if near(self.colour(shot, *cell_corner(n)), TEAL)]
-
-    def shot_when(self, predicate, what):
-        def satisfying():
-            shot = self.desktop.shot()
-            return shot if predicate(shot) else None
-        return self.until(satisfying, what)
-
-    def board_shown(self):
-        def cell_shown(shot, n):  # free or called
-            return any(near(self.colour(shot, *cell_corner(n)), c) for c in (TEAL, YELLOW))
-        return self.shot_when(lambda s: not self.big_number(s) and all(
-            cell_shown(s, n) for n in (1, 45, 90)), "the board in view")
-
-    def new_round(self):  # Nuova, then Return on the question: Yes
-        self.desktop.click(*self.at(*NUOVA))
-        self.until(lambda: self.desktop._out("xdotool", "getactivewindow", "getwindowname")
-                   .strip() == QUESTION, "the question, active")
-        self.desktop.key("Return")
-        self.until(lambda: not self.desktop.visible_windows(QUESTION), "the question answered")
-        self.rounds += 1
-        return self.board_shown()
-
-    def call(self, rng, shot):  # Estrai or a double-click on a free cell; the big number seen
-        free = self.free(shot)
-        if rng.random() < 0.5 or not free:
-            self.desktop.click(*self.at(*ESTRAI))
-        else:
-            tx, ty = cell_corner(rng.choice(free))
-            self.desktop.double_click(*self.at(tx + 410, ty + 410))
-        self.shot_when(self.big_number, "a big number")
-        self.seen += 1
-
-    def close_big_number(self):
-        self.desktop.double_click(*self.at((ESTRATTO[0] + ESTRATTO[2]) // 2,
-                                           (ESTRATTO[1] + ESTRATTO[3]) // 2))
-        return self.board_shown()
-
-    def play(self, rng, rounds, calls):
-        self.appear()
-        for _ in range(rounds):
-            shot = self.new_round()
-            for _ in range(calls):
-                self.call(rng, shot)
-                shot = self.close_big_number()
-        self.desktop.key("alt+F4")
-        check(self.proc.wait(timeout=4 * self.patience) == 0, f"exit status {self.proc.returncode}")
-
-
-def kill(desktop, folder, seed):
+def kill(desktop, program, folder, seed):
     """Ten SIGKILLs on one log: at random moments, and as a big number is seen.
     Every big number seen is logged, at most one call more, nothing torn."""
-    rng, log, total = random.Random(seed), os.path.join(folder, LOG), 0
+    rng, log, total = random.Random(seed), os.path.join(folder, LOG_NAME), 0
     for k in range(1, 11):
-        wait_until(lambda: not desktop.visible_windows(TITLE), "the killed board gone")
-        before, board = parse(log)[1], Board(desktop, folder)
-        target = rng.randint(1, 6) if k % 2 == 0 else 0
+        wait_until(lambda: not board_windows(desktop), "the killed board gone")
+        before = read(log)
+        board = Board(desktop, program, folder, before, appear=False)
+        seen, target = 0, rng.randint(1, 6) if k % 2 == 0 else 0
         delay = rng.uniform(0.2, 3.0) if k % 3 else rng.uniform(4.0, 8.0)
         timer = threading.Timer(delay, board.proc.kill)
         if not target:
             timer.start()
         try:
             board.appear()
-            shot = board.new_round()
+            board.new_round()
+            shot = desktop.shot()
             while True:
-                if rng.random() < 0.1 or not board.free(shot):  # kills around headers too
-                    shot = board.new_round()
-                board.call(rng, shot)
-                if board.seen == target:
+                if rng.random() < 0.1 or "free" not in board.cell_states(shot):  # kills near headers
+                    board.new_round()
+                    shot = desktop.shot()
+                call(board, rng, shot)
+                seen += 1
+                if seen == target:
                     board.proc.kill()  # the moment its big number is seen
                     break
                 shot = board.close_big_number()
@@ -176,58 +78,34 @@ def kill(desktop, folder, seed):
         finally:
             timer.cancel()
         check(board.proc.wait(timeout=10) == -9, f"kill {k}: the board ended by itself")
-        logged = parse(log)[1] - before
+        logged = parse(read(log))[1] - parse(before)[1]
         when = f"at big number {target}" if target else f"after {delay:.2f} s"
-        check(board.seen <= logged <= board.seen + 1,
-              f"kill {k} {when}: {board.seen} big numbers seen, {logged} calls logged")
-        print(f"kill {k} {when}: {board.seen} big numbers seen, {logged} calls logged")
-        total += board.seen
+        print(f"kill {k} {when}: {seen} big numbers seen, {logged} calls logged")
+        check(seen <= logged <= seen + 1, f"kill {k}: more calls seen than logged, or too many")
+        total += seen
     check(total >= 15, f"only {total} big numbers seen in all: the drill proves little")
 
 
-def two_boards(desktop, folder, seed):
-    """Two boards in one folder at once, each on a display of its own, three
-    rounds each, then closed: the log holds every record of both, whole."""
-    other = Desktop()
-    try:
-        boards = [Board(d, folder) for d in (desktop, other)]
-        failures = []
-
-        def play(board, rng):
-            try:
-                board.play(rng, rounds=3, calls=4)
-            except Exception as e:  # raised again by the main thread
-                failures.append(e)
-        threads = [threading.Thread(target=play, args=(b, random.Random(seed + i)))
-                   for i, b in enumerate(boards)]
-        for t in threads:
-            t.start()
-        for t in threads:
-            t.join()
-        if failures:
-            raise failures[0]
-    finally:
-        other.close()
-    headers, calls = parse(os.path.join(folder, LOG))
-    check((headers, calls) == (sum(b.rounds for b in boards), sum(b.seen for b in boards)),
-          f"the log holds {headers} headers and {calls} calls; the boards made "
-          f"{[(b.rounds, b.seen) for b in boards]}")
-    print(f"{headers} headers and {calls} calls from two boards, all whole")
-
-
-def valgrind(desktop, folder, seed, source):
+def valgrind(desktop, program, folder, seed, source):
     """One short session under memcheck; fails on any error first met in the project's code."""
     # A process the board forks (D-Bus may start a helper) stays silent, and
     # each process would write a report of its own: the board's is read.
     reports = os.path.join(desktop.home, "memcheck.%p.xml")
-    board = Board(desktop, folder, ["valgrind", "--leak-check=full", "--show-leak-kinds=definite",
-                                    "--errors-for-leak-kinds=definite", "--num-callers=40",
-                                    "--child-silent-after-fork=yes", "--xml=yes",
-                                    f"--xml-file={reports}"], patience=120)
-    board.play(random.Random(seed), rounds=1, calls=3)
-    xml = reports.replace("%p", str(board.proc.pid))
-    check(parse(os.path.join(folder, LOG)) == (1, 3), "one header and three calls logged")
+    desktop.wrapper = ("valgrind", "--leak-check=full", "--show-leak-kinds=definite",
+                       "--errors-for-leak-kinds=definite", "--num-callers=40",
+                       "--child-silent-after-fork=yes", "--xml=yes", f"--xml-file={reports}")
+    board = Board(desktop, program, folder, appear=False)
+    board.patience = 120
+    board.appear()
+    board.new_round()
+    rng = random.Random(seed)
+    for _ in range(3):
+        call(board, rng, desktop.shot())
+        board.close_big_number()
+    board.close()
+    check(parse(board.log()) == (1, 3), "one header and three calls logged")
     ours, others = [], 0
+    xml = reports.replace("%p", str(board.proc.pid))
     for error in ET.parse(xml).getroot().iter("error"):
         # Where it happened (or, for a leak, what allocated): the first frame
         # past valgrind's own stand-ins for malloc, new, memcpy and the like.
@@ -242,7 +120,7 @@ def valgrind(desktop, folder, seed, source):
     check(not ours, "memcheck errors in the project's code:\n" + "\n".join(ours))
 
 
-DRILLS = {f.__name__: f for f in (kill, two_boards, valgrind)}
+DRILLS = {f.__name__: f for f in (kill, valgrind)}
 
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
@@ -259,8 +137,7 @@ if __name__ == "__main__":
     desktop = Desktop()
     try:
         folder = tempfile.mkdtemp(prefix="board-", dir=desktop.home)
-        shutil.copy2(args.program, os.path.join(folder, "tabellone"))
         extra = (os.path.realpath(args.source),) if args.drill == "valgrind" else ()
-        DRILLS[args.drill](desktop, folder, args.seed, *extra)
+        DRILLS[args.drill](desktop, os.path.abspath(args.program), folder, args.seed, *extra)
     finally:
         desktop.close()

@@ -187,13 +187,18 @@ class Desktop:
         return [w for w in self._tree("-root")
                 if str(int(w.id, 16)) in ids.split() and w.name == title]
 
-    def frame_close_button(self, window):  # the rightmost small square on openbox's frame
+    def frame(self, window):  # the id of the window openbox frames it in
         frame = re.search(r"Parent window id: (0x[0-9a-f]+)",
                           self._out("xwininfo", "-children", "-id", window.id))
         check(frame, "no frame around the window")
-        x, y, size = max((w.x, w.y, w.width) for w in self._tree("-id", frame[1])
-                         if w.width == w.height and 8 <= w.width <= 24)
-        return x + size // 2, y + size // 2
+        return frame[1]
+
+    def frame_buttons(self, window):
+        """The centres of the small squares on openbox's frame, right to left:
+        close, maximize, iconify."""
+        squares = sorted(((w.x, w.y, w.width) for w in self._tree("-id", self.frame(window))
+                          if w.width == w.height and 8 <= w.width <= 24), reverse=True)
+        return [(x + size // 2, y + size // 2) for x, y, size in squares]
 
     def shot(self):
         return Shot(subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"],

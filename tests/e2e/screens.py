@@ -10,16 +10,15 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 
 sys.dont_write_bytecode = True  # keep the source folder clean
 
-from desktop import Desktop, arguments, check, wait_until
+from desktop import Desktop, arguments, changed_box, check, wait_until
 
-from run_e2e import (ESTRAI, ESTRATTO, NUMERI, NUOVA, QUESTION_TITLE, TEAL, TITLE, YELLOW,
-                     cell_twips, near)
+from run_e2e import (CALL_RECORD, CLIENT, ESTRAI, ESTRATTO, NUMERI, NUOVA, QUESTION_TITLE, TEAL,
+                     TITLE, YELLOW, cell_twips, near, slot_twips)
 
-CLIENT_W, CLIENT_H = 12975, 10170  # the board in twips
+CLIENT_W, CLIENT_H = CLIENT[2:]  # the board in twips
 WINE = None  # the ready Wine prefix, when the program is a Windows .exe
 
 
@@ -59,12 +58,13 @@ class Board:
         self.wait(lambda s: all(self.cell_colour(s, i) == TEAL for i in (0, 89)), "the board drawn")
 
     def frame(self):  # the window with its frame, on the screen
-        parent = re.search(r"Parent window id: (0x[0-9a-f]+)",
-                           self.desktop._out("xwininfo", "-children", "-id", self.window.id))
-        return geometry(self.desktop, parent[1])
+        return geometry(self.desktop, self.desktop.frame(self.window))
 
     def refresh(self):
         self.window = self.desktop.visible_windows(TITLE)[0]
+
+    def client(self):  # x, y, width, height of the client area on the screen
+        return self.window[2:]
 
     def at(self, tx, ty):  # a twips point of the client area on the screen
         w = self.window
@@ -89,7 +89,7 @@ class Board:
             return f.read()
 
     def calls(self):
-        return [int(n) for n in re.findall(rb'"(\d+)\r\n"\r\n', self.log())]
+        return [int(n) for n in CALL_RECORD.findall(self.log())]
 
     def wait_calls(self, count, what):
         return wait_until(lambda: len(self.calls()) == count and self.calls(), what)
@@ -136,29 +136,85 @@ def fits(size, env=None, wine_dpi=None):
     return scenario
 
 
+def check_zoomed(board, called=()):
+    """Every corner cell and the gap between the blocks where the zoomed board
+    puts them: the board fills the window in proportion."""
+    corners = (0, 9, 80, 89)
+    want = [YELLOW if i + 1 in called else TEAL for i in corners]
+
+    def zoomed(shot):  # and no cell in the gap between columns 5 and 6
+        gap = board.at(5150, NUMERI[1] + 1000)
+        check(not near(tuple(shot.row(gap[1], gap[0], gap[0] + 1)), TEAL, 3), "a cell in the gap")
+        return [board.cell_colour(shot, i) for i in corners] == want
+    board.wait(zoomed, "the board zoomed to the window")
+
+
 def maximized(size):
     def scenario(program, folder):
         desktop = open_desktop(size)
         try:
             board = Board(desktop, program, folder)
-            frame = re.search(r"Parent window id: (0x[0-9a-f]+)",
-                              desktop._out("xwininfo", "-children", "-id", board.window.id))[1]
-            # openbox's buttons, right to left: close, maximize, iconify.
-            bx, by, bw = sorted((w.x, w.y, w.width) for w in desktop._tree("-id", frame)
-                                if w.width == w.height and 8 <= w.width <= 24)[-2]
-            desktop.click(bx + bw // 2, by + bw // 2)
+            desktop.click(*desktop.frame_buttons(board.window)[1])  # maximize
             wait_until(lambda: board.refresh() or board.window.width == size[0], "maximized")
-            # Every corner cell and the gap between the blocks where the zoomed
-            # board puts them: the board fills the window in proportion.
-            board.wait(lambda s: [board.cell_colour(s, i) for i in (0, 9, 80, 89)] == [TEAL] * 4,
-                       "the board zoomed to the window")
-            shot = desktop.shot()
-            gap = board.at(5150, NUMERI[1] + 1000)  # between columns 5 and 6
-            check(not near(tuple(shot.row(gap[1], gap[0], gap[0] + 1)), TEAL, 3),
-                  "no cell in the gap")
+            check_zoomed(board)
             board.new_round_by_mouse()
             desktop.double_click(*board.centre(cell_twips(44)))
             check(board.wait_calls(1, "45 called") == [45], "a double-click on cell 45 calls 45")
+            board.close()
+        finally:
+            desktop.close()
+    return scenario
+
+
+def full_screen(size):
+    def scenario(program, folder):
+        """F11: the window covers the whole screen, unframed, with the board
+        zoomed to it and played there (90 cancelled from the strip and called
+        again); Escape: the framed window back where it was, drawn exactly
+        as before, and still playing."""
+        desktop = open_desktop(size)
+        try:
+            board = Board(desktop, program, folder)
+            board.new_round_by_mouse()
+            desktop.double_click(*board.centre(cell_twips(89)))
+            board.wait_calls(1, "90 called")
+            desktop.double_click(*board.centre(ESTRATTO))
+            framed, frame = board.client(), board.frame()
+            x, y, w, h = framed
+            rect = (x, y, x + w, y + h)
+
+            def settled():  # a backend may paint its parts one by one
+                shots = [desktop.shot() for _ in range(2)]
+                return changed_box(*shots, *rect) is None and shots[1]
+            before = wait_until(settled, "the board drawn, 90 called")
+            check(board.cell_colour(before, 89) == YELLOW, "90 called")
+
+            desktop.key("F11")
+            wait_until(lambda: board.refresh() or board.client() == board.frame() == (0, 0, *size),
+                       "the window over the whole screen, no frame")
+            check_zoomed(board, called={90})
+            desktop.double_click(*board.centre(slot_twips(0)))
+            board.wait(lambda s: board.cell_colour(s, 89) == TEAL, "90 cancelled")
+            desktop.double_click(*board.centre(cell_twips(89)))
+            check(board.wait_calls(2, "90 called again") == [90, 90], "90 called again")
+            desktop.double_click(*board.centre(ESTRATTO))
+
+            desktop.key("Escape")
+            wait_until(lambda: board.refresh() or board.client() == framed,
+                       f"the window back at {framed}")
+            check(board.frame() == frame, f"the frame {board.frame()}, before F11 {frame}")
+
+            def as_before(shot):  # but for a button's corners (under Wine, until
+                # a full repaint, drawn over its own face once it was pressed)
+                rows = [(before.row(r, x, x + w), shot.row(r, x, x + w)) for r in range(y, y + h)]
+                n = sum(a[k:k + 3] != b[k:k + 3] for a, b in rows if a != b
+                        for k in range(0, len(a), 3))
+                check(n <= 32, f"{n} pixels differ from before F11, within "
+                      f"{changed_box(before, shot, *rect)}")
+                return True
+            board.wait(as_before, "the window drawn as before F11")
+            desktop.click(*board.centre(ESTRAI))
+            board.wait_calls(3, "a draw by Estrai")
             board.close()
         finally:
             desktop.close()
@@ -258,6 +314,7 @@ SCENARIOS = {
     "maximized_1920x1080": maximized((1920, 1080)),
     "maximized_3840x2160": maximized((3840, 2160)),
     "fits_1366x768_wine_dpi_120": fits((1366, 768), wine_dpi=120),
+    "full_screen_1920x1080": full_screen((1920, 1080)),
     "screen_reader": screen_reader,
 }
 

@@ -1,6 +1,6 @@
 // The Windows side of the file seam, on the real system (under Wine in the
-// build): UTF-16 and long folder names, the log's exact bytes, the reasons a
-// refused open is given, and failed appends beside a second board.
+// build): UTF-16 and long folder names, whole records appended there, the
+// reasons a refused open is given, and failed appends beside a second board.
 #include <process.h>
 #include <windows.h>
 
@@ -56,7 +56,7 @@ BOOL WINAPI flakyFlush(HANDLE h) {
     return failing == 2 ? fails(ERROR_IO_DEVICE) : FlushFileBuffers(h);
 }
 
-TEST(Win32Files, TheWorkedExampleInADeepFolderNamedInAnyScript) {
+TEST(Win32Files, WholeRecordsInADeepFolderNamedInAnyScript) {
     fakes::TempDir dir;
     const forms::NativePath folder = forms::NativePath(dir.path) / L"citt\u00E0 \u6771\u4EAC" /
                                      std::wstring(130, L'd') / std::wstring(130, L'e');
@@ -75,7 +75,6 @@ TEST(Win32Files, TheWorkedExampleInADeepFolderNamedInAnyScript) {
         round.close();
     }
     const std::string once = fakes::kMorningHeader + fakes::record("5") + fakes::record("42");
-    ASSERT_EQ(once.size(), 145U);
     EXPECT_EQ(fakes::readFile(log), once + once);  // the second run appends after it
 }
 
