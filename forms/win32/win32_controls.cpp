@@ -265,7 +265,10 @@ void Win32FormView::drawButton(const DRAWITEMSTRUCT& item) {
     const bool down = c.down();
     if (HTHEME theme = OpenThemeData(item.hwndItem, L"BUTTON")) {
         const int state = !c.look().enabled ? PBS_DISABLED : (down ? PBS_PRESSED : PBS_NORMAL);
-        DrawThemeParentBackground(item.hwndItem, dc, &r);
+        // The rounded corners show what lies under the button.
+        const Control* under = c.container();
+        FillRect(dc, &r,
+                 gdi_.brush(under != nullptr ? under->look().back : colourOf(form_.backColor)));
         DrawThemeBackground(theme, dc, BP_PUSHBUTTON, state, &r, nullptr);
         CloseThemeData(theme);
     } else {
