@@ -10,7 +10,8 @@
 #    (tools/without_system_qt.sh): `--version` answers without a display and
 #    writes no log; ldd and readelf find every library it needs in the
 #    bundle or among the base system's; under Xvfb it plays the worked example
-#    (tests/e2e/run_e2e.py), its log of 145 bytes beside the program;
+#    (tests/e2e/run_e2e.py): a header and two calls, each record whole, in
+#    the log beside the program;
 #  - the Windows zip, unpacked under a fresh Wine prefix into
 #    "C:\Tombola di Natale": it imports only DLLs that Windows ships, carries
 #    the version, and plays the worked example there.
