@@ -21,6 +21,7 @@ using forms::widen;
 
 namespace {
 
+constexpr const wchar_t* kWindowClass = L"TabelloneWindow";
 constexpr const wchar_t* kFrameClass = L"TabelloneFrame";
 constexpr const wchar_t* kPictureClass = L"TabellonePicture";
 // UI Automation's LiveSetting property, set as a dynamic annotation, and its
@@ -37,17 +38,24 @@ int scaled(const forms::Scale& scale, int pixels) {
 
 }  // namespace
 
-void Win32FormView::registerClasses(HINSTANCE instance) {
+const wchar_t* Win32FormView::registerClasses(HINSTANCE instance) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-    wc.lpfnWndProc = frameProc;
-    wc.lpszClassName = kFrameClass;
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = windowProc;
+    wc.lpszClassName = kWindowClass;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
     RegisterClassExW(&wc);
-    wc.lpfnWndProc = pictureProc;
-    wc.lpszClassName = kPictureClass;
-    RegisterClassExW(&wc);
+    wc.style = 0;
+    wc.hIcon = nullptr;
+    wc.lpfnWndProc = boxProc;
+    for (const wchar_t* name : {kFrameClass, kPictureClass}) {
+        wc.lpszClassName = name;
+        RegisterClassExW(&wc);
+    }
+    return kWindowClass;
 }
 
 void Win32FormView::create(Control& control, HWND parent) {
@@ -301,7 +309,7 @@ void Win32FormView::drawButton(const DRAWITEMSTRUCT& item) {
     }
 }
 
-LRESULT CALLBACK Win32FormView::frameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK Win32FormView::boxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLOREDIT:
@@ -309,18 +317,6 @@ LRESULT CALLBACK Win32FormView::frameProc(HWND hwnd, UINT msg, WPARAM wParam, LP
         case WM_DRAWITEM:
             // The controls of a frame are coloured and drawn by the window.
             return SendMessageW(GetAncestor(hwnd, GA_ROOT), msg, wParam, lParam);
-        case WM_ERASEBKGND:
-            return 1;
-        case WM_PAINT:
-            paintBox(hwnd);
-            return 0;
-        default:
-            return DefWindowProcW(hwnd, msg, wParam, lParam);
-    }
-}
-
-LRESULT CALLBACK Win32FormView::pictureProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    switch (msg) {
         case WM_ERASEBKGND:
             return 1;
         case WM_PAINT:

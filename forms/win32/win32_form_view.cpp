@@ -18,7 +18,6 @@ using forms::widen;
 
 namespace {
 
-constexpr const wchar_t* kWindowClass = L"TabelloneWindow";
 // Posted after the window shows: the form's Activate, raised once.
 constexpr UINT kActivateMessage = WM_APP + 1;
 // Posted when a live control changes: its announcement, once the handler
@@ -44,18 +43,7 @@ ComApartment::~ComApartment() {
 
 Win32FormView::Win32FormView(forms::Form& form, HINSTANCE instance)
     : form_(form), instance_(instance) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = windowProc;
-    wc.lpszClassName = kWindowClass;
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-    RegisterClassExW(&wc);
-    registerClasses(instance);
-
-    hwnd_ = CreateWindowExW(0, kWindowClass, widen(form.caption()).c_str(),
+    hwnd_ = CreateWindowExW(0, registerClasses(instance), widen(form.caption()).c_str(),
                             kWindowStyle | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
                             CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
     if (hwnd_ == nullptr) {

@@ -92,11 +92,13 @@ class Win32FormView : public forms::FormObserver {
     void rescale();
 
     // The child controls (win32_controls.cpp).
-    static LRESULT CALLBACK frameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK pictureProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    // Frames and picture boxes: painted by paintBox; a frame's controls
+    // are coloured and drawn by the window.
+    static LRESULT CALLBACK boxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK childProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                       UINT_PTR id, DWORD_PTR data);
-    static void registerClasses(HINSTANCE instance);
+    // Registers the window's class and the boxes'; returns the window's.
+    static const wchar_t* registerClasses(HINSTANCE instance);
     void create(forms::Control& control, HWND parent);
     // Places every control, and sets every font, at scale_.
     void placeAll();
