@@ -1,8 +1,8 @@
 // tabellone_xprobe: drives and watches the board from outside, on a real X
 // display, the way a person would: synthetic mouse and keyboard input
 // through XTest, and what is on screen read back from the X server's frame
-// buffer (XGetImage of the root window). It shares no code with the board;
-// the window geometry below is worked out from the layout's twips.
+// buffer (XGetImage of the root window). Of the board's code it uses only
+// the layout, for where the cells and buttons are and what colours they show.
 //
 //   startup [--name TITLE] [--settle-ms N] [--timeout-ms N] -- PROGRAM [ARGS...]
 //       Starts PROGRAM and times process start to the first frame that shows
@@ -48,12 +48,14 @@
 #include <thread>
 #include <vector>
 
+#include "board/board.h"
+#include "forms/color.h"
+#include "forms/geometry.h"
+#include "window/layout.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-constexpr const char* kBoardTitle = "TABELLONE DELLA SORVINA";
-constexpr const char* kQuestionTitle = "Nuovo giro di sorvina";
 
 struct Rgb {
     int r = 0;
@@ -62,47 +64,78 @@ struct Rgb {
     bool operator==(const Rgb&) const = default;
 };
 
-constexpr Rgb kTeal{0, 192, 192};
-constexpr Rgb kRed{255, 0, 0};
-constexpr Rgb kYellow{255, 255, 0};
-
 struct Pt {
     int x = 0;
     int y = 0;
 };
 
-// Twips to the nearest pixel at 15 twips a pixel.
-int px(int twips) {
-    return static_cast<int>(std::lround(twips / 15.0));
+// What the probe needs to know of the window, in pixels of its client area
+// at 15 twips a pixel: taken from the layout the board is built from, so
+// that it clicks and looks where the board draws.
+struct Layout {
+    std::string title;
+    std::array<forms::PixelRect, window::kCells> cells{};
+    forms::PixelRect estrai;
+    forms::PixelRect nuova;
+    forms::PixelRect estratto;
+    forms::PixelRect client;
+    Rgb free;    // a free cell's background
+    Rgb called;  // a called cell's
+    Rgb big;     // the big number's
+};
+
+Rgb rgbOf(forms::Color c) {
+    c = forms::resolveColor(c);
+    return {static_cast<int>(forms::redOf(c)), static_cast<int>(forms::greenOf(c)),
+            static_cast<int>(forms::blueOf(c))};
 }
 
-// Window client coordinates of cell i (0..89): the frame of the grid sits
-// at 0,750 twips; the cells are 820 twips wide with a gap between the
-// halves and between every three rows.
-Pt cellTopLeft(int i) {
-    const int row = i / 10;
-    const int column = i % 10;
-    const int left = 210 + 900 * column + (column >= 5 ? 990 : 0);
-    const int top = 750 + 480 + 900 * row + 180 * (row / 3);
-    return {px(left), px(top)};
+const Layout& layout() {
+    static const Layout l = [] {
+        const auto form = window::makeTabellone();
+        const forms::Scale scale;  // 96 dpi, origin at the client area's corner
+        auto rect = [&](const char* name, int index = -1) {
+            return forms::pixelRect(*form, form->control(name, index), scale);
+        };
+        Layout l;
+        l.title = form->caption();
+        for (int i = 0; i < window::kCells; ++i) {
+            l.cells.at(static_cast<std::size_t>(i)) = rect("num", i);
+        }
+        l.estrai = rect("estrai");
+        l.nuova = rect("nuova");
+        l.estratto = rect("estratto");
+        l.client = scale.rect({0, 0, form->clientWidth(), form->clientHeight()});
+        l.free = rgbOf(board::kFreeBack);
+        l.called = rgbOf(board::kCalledBack);
+        l.big = rgbOf(form->control("estratto").backColor());
+        return l;
+    }();
+    return l;
+}
+
+Pt centre(const forms::PixelRect& r) {
+    return {r.left + r.width / 2, r.top + r.height / 2};
 }
 Pt cellCentre(int i) {
-    const Pt p = cellTopLeft(i);
-    return {p.x + px(410), p.y + px(410)};
+    return centre(layout().cells.at(static_cast<std::size_t>(i)));
 }
 // A pixel of the cell's background, clear of its border and its number.
 Pt cellSample(int i) {
-    const Pt p = cellTopLeft(i);
-    return {p.x + 6, p.y + 6};
+    const auto& r = layout().cells.at(static_cast<std::size_t>(i));
+    return {r.left + 6, r.top + 6};
 }
-
-// The big number: a label at 2460,1830 twips, 6945 by 6465. The sample
-// point is low in its middle, below the digits; the close point lies in the
-// gap between the two halves of the grid, so it is never on a cell.
-const Pt kBigSample{px(2460 + 6945 / 2), px(1830 + 6465) - 33};
-const Pt kBigClose{px(2460) + 176, px(1830 + 6465) - 33};
-const Pt kEstrai{px(10830 + 1335 / 2), px(3270 + 585 / 2)};
-const Pt kNuova{px(10830 + 1335 / 2), px(8340 + 1275 / 2)};
+// Low in the big number's middle, below its digits.
+Pt bigSample() {
+    const auto& r = layout().estratto;
+    return {centre(r).x, r.top + r.height - 33};
+}
+// As low, in the gap between the two halves of the grid: never on a cell
+// once the big number is gone.
+Pt bigClose() {
+    const auto& l = layout();
+    return {(l.cells[4].left + l.cells[4].width + l.cells[5].left) / 2, bigSample().y};
+}
 
 double msSince(Clock::time_point t0) {
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
@@ -324,7 +357,7 @@ bool waitUntil(const std::function<bool()>& done, double timeoutMs,
 class Board {
   public:
     Board(X& x, double timeoutMs) : x_(x), timeoutMs_(timeoutMs) {
-        if (!waitUntil([&] { return (win_ = x_.find(kBoardTitle)) != 0; }, timeoutMs_)) {
+        if (!waitUntil([&] { return (win_ = x_.find(layout().title)) != 0; }, timeoutMs_)) {
             throw BoardGone();
         }
         const auto g = x_.geometry(win_);
@@ -347,7 +380,7 @@ class Board {
     }
 
     Rgb pixel(Pt p) const { return x_.pixel(ox_ + p.x, oy_ + p.y); }
-    bool bigShown() const { return pixel(kBigSample) == kRed; }
+    bool bigShown() const { return pixel(bigSample()) == layout().big; }
 
     void moveTo(Pt p) const { x_.moveTo(ox_ + p.x, oy_ + p.y); }
 
@@ -392,7 +425,7 @@ class Board {
     }
 
     void closeBig() const {
-        doubleClick(kBigClose);
+        doubleClick(bigClose());
         if (!waitUntil([&] { return !bigShown(); }, timeoutMs_, [&] { checkAlive(); })) {
             checkAlive();
             throw std::runtime_error("the big number never closed");
@@ -400,16 +433,13 @@ class Board {
     }
 
     // The cells shown as called (yellow) right now.
-    std::array<bool, 90> calledCells() const {
-        std::array<bool, 90> called{};
-        const auto shot = x_.grab(ox_, oy_, 865, 678);
-        if (!shot->valid()) {
-            checkAlive();
-            throw std::runtime_error("cannot read the screen");
-        }
-        for (int i = 0; i < 90; ++i) {
+    std::array<bool, window::kCells> calledCells() const {
+        std::array<bool, window::kCells> called{};
+        const auto shot = grabClient();
+        for (int i = 0; i < window::kCells; ++i) {
             const Pt p = cellSample(i);
-            called.at(static_cast<std::size_t>(i)) = shot->at(ox_ + p.x, oy_ + p.y) == kYellow;
+            called.at(static_cast<std::size_t>(i)) =
+                shot->at(ox_ + p.x, oy_ + p.y) == layout().called;
         }
         return called;
     }
@@ -417,8 +447,8 @@ class Board {
     // The cells shown as called once at least n show so. Under Wine the
     // board is repainted a control at a time after the big number closes,
     // so a called cell may still show free for a moment.
-    std::array<bool, 90> calledCells(std::size_t n) const {
-        std::array<bool, 90> called{};
+    std::array<bool, window::kCells> calledCells(std::size_t n) const {
+        std::array<bool, window::kCells> called{};
         if (!waitUntil(
                 [&] {
                     called = calledCells();
@@ -433,9 +463,9 @@ class Board {
 
     // Nuova; returns once the question has the keyboard focus.
     void askNewRound() const {
-        click(kNuova);
+        click(centre(layout().nuova));
         Window question = 0;
-        if (!waitUntil([&] { return (question = x_.find(kQuestionTitle)) != 0; }, timeoutMs_,
+        if (!waitUntil([&] { return (question = x_.find(board::kNewRoundTitle)) != 0; }, timeoutMs_,
                        [&] { checkAlive(); })) {
             checkAlive();
             throw std::runtime_error("the new round question never showed");
@@ -454,7 +484,7 @@ class Board {
     }
 
     void waitQuestionGone() const {
-        if (!waitUntil([&] { return x_.find(kQuestionTitle) == 0; }, timeoutMs_,
+        if (!waitUntil([&] { return x_.find(board::kNewRoundTitle) == 0; }, timeoutMs_,
                        [&] { checkAlive(); })) {
             throw std::runtime_error("the new round question never closed");
         }
@@ -462,14 +492,10 @@ class Board {
 
     // Whether every cell shows the free colour.
     bool allFree() const {
-        const auto shot = x_.grab(ox_, oy_, 865, 678);
-        if (!shot->valid()) {
-            checkAlive();
-            throw std::runtime_error("cannot read the screen");
-        }
-        for (int i = 0; i < 90; ++i) {
+        const auto shot = grabClient();
+        for (int i = 0; i < window::kCells; ++i) {
             const Pt p = cellSample(i);
-            if (shot->at(ox_ + p.x, oy_ + p.y) != kTeal) {
+            if (shot->at(ox_ + p.x, oy_ + p.y) != layout().free) {
                 return false;
             }
         }
@@ -492,6 +518,18 @@ class Board {
     }
 
   private:
+    // The client area as it is on screen now.
+    std::unique_ptr<X::Snapshot> grabClient() const {
+        const auto& client = layout().client;
+        auto shot = x_.grab(ox_, oy_, static_cast<unsigned>(client.width),
+                            static_cast<unsigned>(client.height));
+        if (!shot->valid()) {
+            checkAlive();
+            throw std::runtime_error("cannot read the screen");
+        }
+        return shot;
+    }
+
     X& x_;
     double timeoutMs_;
     Window win_ = 0;
@@ -571,7 +609,7 @@ int startup(const Args& a, char** program) {
     };
     auto teal = [&](Pt p) {
         const auto o = origin();
-        return o && x.pixel(o->x + p.x, o->y + p.y) == kTeal;
+        return o && x.pixel(o->x + p.x, o->y + p.y) == layout().free;
     };
     // The last run's window must be gone.
     if (name.empty() ? teal(cellSample(0)) : x.find(name) != 0) {
@@ -660,11 +698,12 @@ void measureLatency(const Board& board, std::mt19937& rng, long calls, long draw
             board.newRound();
             refill();
         }
-        const auto t0 = board.click(kEstrai);
+        const auto t0 = board.click(centre(layout().estrai));
         est.push_back(board.waitBig(t0));
         board.closeBig();
         // The draw called one more cell than were called before it.
-        const auto called = board.calledCells(90 - free.size() + 1);
+        const auto called =
+            board.calledCells(static_cast<std::size_t>(window::kCells) - free.size() + 1);
         std::erase_if(free, [&](int i) { return called.at(static_cast<std::size_t>(i)); });
     }
 }
@@ -682,7 +721,7 @@ int latency(const Args& a) {
     std::vector<int> free;
     auto refill = [&] {
         free.clear();
-        for (int i = 0; i < 90; ++i) {
+        for (int i = 0; i < window::kCells; ++i) {
             free.push_back(i);
         }
     };
@@ -733,7 +772,7 @@ int rounds(const Args& a) {
     };
     auto refill = [&] {
         free.clear();
-        for (int i = 0; i < 90; ++i) {
+        for (int i = 0; i < window::kCells; ++i) {
             free.push_back(i);
         }
     };
