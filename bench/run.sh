@@ -257,6 +257,8 @@ windows_tables() {
     else
         echo "Making a Wine prefix..." >&2
         wineboot --init >/dev/null 2>&1
+        # Its server lingers a moment; a persistent one cannot start beside it.
+        wineserver -w
     fi
     wineserver -p
 
