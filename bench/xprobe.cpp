@@ -611,8 +611,11 @@ int startup(const Args& a, char** program) {
         const auto o = origin();
         return o && x.pixel(o->x + p.x, o->y + p.y) == layout().free;
     };
+    // Worked out before the clock starts.
+    const Pt first = cellSample(0);
+    const Pt last = cellSample(window::kCells - 1);
     // The last run's window must be gone.
-    if (name.empty() ? teal(cellSample(0)) : x.find(name) != 0) {
+    if (name.empty() ? teal(first) : x.find(name) != 0) {
         std::fprintf(stderr, "the screen already shows the window\n");
         return 2;
     }
@@ -627,8 +630,6 @@ int startup(const Args& a, char** program) {
         execv(program[0], program);
         _exit(127);
     }
-    const Pt first = cellSample(0);
-    const Pt last = cellSample(89);
     double shownMs = -1;
     double shownCpuMs = -1;
     bool exited = false;
