@@ -151,7 +151,7 @@ linux_tables() {
             perf trace -p "$board" -e fsync --duration 0 -o "$dir/fsync.txt" 2>/dev/null &
             tracer=$!
         fi
-        "$probe" latency --calls "$CALLS" --draws "$CALLS" --seed 7 --samples "$dir/samples.txt"
+        "$probe" latency --calls "$CALLS" --draws "$CALLS" --seed 7
         if [ -n "$tracer" ]; then
             kill -INT "$tracer" 2>/dev/null
             wait "$tracer" 2>/dev/null || true
@@ -257,6 +257,8 @@ windows_tables() {
     else
         echo "Making a Wine prefix..." >&2
         wineboot --init >/dev/null 2>&1
+        # Its server lingers a moment; a persistent one cannot start beside it.
+        wineserver -w
     fi
     wineserver -p
 

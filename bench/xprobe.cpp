@@ -1,8 +1,8 @@
 // tabellone_xprobe: drives and watches the board from outside, on a real X
 // display, the way a person would: synthetic mouse and keyboard input
 // through XTest, and what is on screen read back from the X server's frame
-// buffer (XGetImage of the root window). It shares no code with the board;
-// the window geometry below is worked out from the layout's twips.
+// buffer (XGetImage of the root window). Of the board's code it uses only
+// the layout, for where the cells and buttons are and what colours they show.
 //
 //   startup [--name TITLE] [--settle-ms N] [--timeout-ms N] -- PROGRAM [ARGS...]
 //       Starts PROGRAM and times process start to the first frame that shows
@@ -11,7 +11,7 @@
 //       "startup_ms X vmhwm_kb Y cpu_ms Z" and ends it. The cells are looked
 //       for in the window titled TITLE, wherever a window manager put it, or
 //       else at the screen's top-left corner.
-//   latency --calls N --draws N [--seed S] [--samples FILE]
+//   latency --calls N --draws N [--seed S]
 //       On a running board: N calls by double-click on free cells, then N
 //       draws with Estrai, each timed from the input to the big number on
 //       screen. Starts a round first and a new one whenever all 90 are out.
@@ -21,25 +21,6 @@
 //       (even rounds) or to the big number of a call made as soon as the
 //       question closed (odd rounds), and the first call of each round
 //       against the later ones.
-//   session --steps N --events FILE [--seed S] [--timeout-ms N] [--close]
-//       A scripted session of calls and draws for the drills. Writes what it
-//       saw to FILE: "round" when a round starts, "shown N" (or "shown ?" for
-//       a draw) once a big number is on screen, "drawn N" when a draw's number
-//       is known. Exits 3 when the board disappears. --kill-at-shown N kills
-//       the board (--pid) the moment the Nth big number is seen.
-//       With --pid PID it also knows the board is gone once that process ends.
-//   wait-window --name TITLE [--skip-size WxH] [--timeout-ms N]
-//                                         prints the window's "WxH+X+Y"
-//   gone --name TITLE [--timeout-ms N]    waits until no such window is mapped
-//   key KEYSYM [--to TITLE [--skip-size WxH]]
-//                                         presses and lets go a key, once TITLE
-//                                         has the keyboard focus
-//   copy-text --name TITLE [--skip-size WxH]
-//                                         Ctrl+C in it; prints the clipboard
-//   click X Y [--in TITLE]                a click at a point of the screen, or
-//                                         of that window
-//   close --name TITLE                    asks the window to close
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -67,12 +48,14 @@
 #include <thread>
 #include <vector>
 
+#include "board/board.h"
+#include "forms/color.h"
+#include "forms/geometry.h"
+#include "window/layout.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-constexpr const char* kBoardTitle = "TABELLONE DELLA SORVINA";
-constexpr const char* kQuestionTitle = "Nuovo giro di sorvina";
 
 struct Rgb {
     int r = 0;
@@ -81,47 +64,78 @@ struct Rgb {
     bool operator==(const Rgb&) const = default;
 };
 
-constexpr Rgb kTeal{0, 192, 192};
-constexpr Rgb kRed{255, 0, 0};
-constexpr Rgb kYellow{255, 255, 0};
-
 struct Pt {
     int x = 0;
     int y = 0;
 };
 
-// Twips to the nearest pixel at 15 twips a pixel.
-int px(int twips) {
-    return static_cast<int>(std::lround(twips / 15.0));
+// What the probe needs to know of the window, in pixels of its client area
+// at 15 twips a pixel: taken from the layout the board is built from, so
+// that it clicks and looks where the board draws.
+struct Layout {
+    std::string title;
+    std::array<forms::PixelRect, window::kCells> cells{};
+    forms::PixelRect estrai;
+    forms::PixelRect nuova;
+    forms::PixelRect estratto;
+    forms::PixelRect client;
+    Rgb free;    // a free cell's background
+    Rgb called;  // a called cell's
+    Rgb big;     // the big number's
+};
+
+Rgb rgbOf(forms::Color c) {
+    c = forms::resolveColor(c);
+    return {static_cast<int>(forms::redOf(c)), static_cast<int>(forms::greenOf(c)),
+            static_cast<int>(forms::blueOf(c))};
 }
 
-// Window client coordinates of cell i (0..89): the frame of the grid sits
-// at 0,750 twips; the cells are 820 twips wide with a gap between the
-// halves and between every three rows.
-Pt cellTopLeft(int i) {
-    const int row = i / 10;
-    const int column = i % 10;
-    const int left = 210 + 900 * column + (column >= 5 ? 990 : 0);
-    const int top = 750 + 480 + 900 * row + 180 * (row / 3);
-    return {px(left), px(top)};
+const Layout& layout() {
+    static const Layout l = [] {
+        const auto form = window::makeTabellone();
+        const forms::Scale scale;  // 96 dpi, origin at the client area's corner
+        auto rect = [&](const char* name, int index = -1) {
+            return forms::pixelRect(*form, form->control(name, index), scale);
+        };
+        Layout l;
+        l.title = form->caption();
+        for (int i = 0; i < window::kCells; ++i) {
+            l.cells.at(static_cast<std::size_t>(i)) = rect("num", i);
+        }
+        l.estrai = rect("estrai");
+        l.nuova = rect("nuova");
+        l.estratto = rect("estratto");
+        l.client = scale.rect({0, 0, form->clientWidth(), form->clientHeight()});
+        l.free = rgbOf(board::kFreeBack);
+        l.called = rgbOf(board::kCalledBack);
+        l.big = rgbOf(form->control("estratto").backColor());
+        return l;
+    }();
+    return l;
+}
+
+Pt centre(const forms::PixelRect& r) {
+    return {r.left + r.width / 2, r.top + r.height / 2};
 }
 Pt cellCentre(int i) {
-    const Pt p = cellTopLeft(i);
-    return {p.x + px(410), p.y + px(410)};
+    return centre(layout().cells.at(static_cast<std::size_t>(i)));
 }
 // A pixel of the cell's background, clear of its border and its number.
 Pt cellSample(int i) {
-    const Pt p = cellTopLeft(i);
-    return {p.x + 6, p.y + 6};
+    const auto& r = layout().cells.at(static_cast<std::size_t>(i));
+    return {r.left + 6, r.top + 6};
 }
-
-// The big number: a label at 2460,1830 twips, 6945 by 6465. The sample
-// point is low in its middle, below the digits; the close point lies in the
-// gap between the two halves of the grid, so it is never on a cell.
-const Pt kBigSample{px(2460 + 6945 / 2), px(1830 + 6465) - 33};
-const Pt kBigClose{px(2460) + 176, px(1830 + 6465) - 33};
-const Pt kEstrai{px(10830 + 1335 / 2), px(3270 + 585 / 2)};
-const Pt kNuova{px(10830 + 1335 / 2), px(8340 + 1275 / 2)};
+// Low in the big number's middle, below its digits.
+Pt bigSample() {
+    const auto& r = layout().estratto;
+    return {centre(r).x, r.top + r.height - 33};
+}
+// As low, in the gap between the two halves of the grid: never on a cell
+// once the big number is gone.
+Pt bigClose() {
+    const auto& l = layout();
+    return {(l.cells[4].left + l.cells[4].width + l.cells[5].left) / 2, bigSample().y};
+}
 
 double msSince(Clock::time_point t0) {
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
@@ -139,24 +153,6 @@ class BoardGone : public std::runtime_error {
   public:
     BoardGone() : std::runtime_error("the board window is gone") {}
 };
-
-// The board's process, when the caller named it: gone once it has ended,
-// even before anyone has reaped it.
-pid_t watchedPid = 0;
-
-bool processGone() {
-    if (watchedPid <= 0) {
-        return false;
-    }
-    std::ifstream in("/proc/" + std::to_string(watchedPid) + "/stat");
-    std::string stat;
-    if (!std::getline(in, stat)) {
-        return true;
-    }
-    const auto close = stat.rfind(')');
-    return close == std::string::npos || close + 2 >= stat.size() || stat[close + 2] == 'Z' ||
-           stat[close + 2] == 'X';
-}
 
 class X {
   public:
@@ -183,18 +179,14 @@ class X {
     Window root() const { return root_; }
 
     // The topmost mapped window with that title (looking one level into
-    // window manager frames), or 0. A window of the size skip (WxH) is
-    // passed over.
-    Window find(const std::string& title, const std::string& skip = "") const {
+    // window manager frames), or 0.
+    Window find(const std::string& title) const {
         Window result = 0;
         walk(root_, 2, [&](Window w) {
             char* name = nullptr;
             if (result == 0 && XFetchName(dpy_, w, &name) != 0 && name != nullptr) {
                 if (title == name && viewable(w)) {
-                    const auto g = geometry(w);
-                    if (skip != std::to_string(g.width) + "x" + std::to_string(g.height)) {
-                        result = w;
-                    }
+                    result = w;
                 }
                 XFree(name);
             }
@@ -299,52 +291,6 @@ class X {
         key(sym, false);
     }
 
-    void askToClose(Window w) const {
-        XEvent e{};
-        e.xclient.type = ClientMessage;
-        e.xclient.window = w;
-        e.xclient.message_type = XInternAtom(dpy_, "WM_PROTOCOLS", False);
-        e.xclient.format = 32;
-        e.xclient.data.l[0] = static_cast<long>(XInternAtom(dpy_, "WM_DELETE_WINDOW", False));
-        e.xclient.data.l[1] = CurrentTime;
-        XSendEvent(dpy_, w, False, NoEventMask, &e);
-        XFlush(dpy_);
-    }
-
-    // The text on the CLIPBOARD selection, or nothing within the timeout.
-    std::optional<std::string> clipboard(double timeoutMs) const {
-        const Window me = XCreateSimpleWindow(dpy_, root_, 0, 0, 1, 1, 0, 0, 0);
-        const Atom clip = XInternAtom(dpy_, "CLIPBOARD", False);
-        const Atom utf8 = XInternAtom(dpy_, "UTF8_STRING", False);
-        const Atom prop = XInternAtom(dpy_, "XPROBE_CLIPBOARD", False);
-        XConvertSelection(dpy_, clip, utf8, prop, me, CurrentTime);
-        XFlush(dpy_);
-        std::optional<std::string> text;
-        const auto t0 = Clock::now();
-        while (msSince(t0) < timeoutMs) {
-            XEvent e;
-            if (XCheckTypedWindowEvent(dpy_, me, SelectionNotify, &e)) {
-                if (e.xselection.property != None) {
-                    Atom type = 0;
-                    int format = 0;
-                    unsigned long count = 0;
-                    unsigned long after = 0;
-                    unsigned char* data = nullptr;
-                    XGetWindowProperty(dpy_, me, prop, 0, 1 << 20, True, AnyPropertyType, &type,
-                                       &format, &count, &after, &data);
-                    if (data != nullptr) {
-                        text = std::string(reinterpret_cast<const char*>(data), count);
-                        XFree(data);
-                    }
-                }
-                break;
-            }
-            sleepMs(5);
-        }
-        XDestroyWindow(dpy_, me);
-        return text;
-    }
-
   private:
     static Rgb toRgb(XImage* img, unsigned long p) {
         auto channel = [p](unsigned long mask) {
@@ -411,12 +357,7 @@ bool waitUntil(const std::function<bool()>& done, double timeoutMs,
 class Board {
   public:
     Board(X& x, double timeoutMs) : x_(x), timeoutMs_(timeoutMs) {
-        if (!waitUntil([&] { return (win_ = x_.find(kBoardTitle)) != 0; }, timeoutMs_,
-                       [] {
-                           if (processGone()) {
-                               throw BoardGone();
-                           }
-                       })) {
+        if (!waitUntil([&] { return (win_ = x_.find(layout().title)) != 0; }, timeoutMs_)) {
             throw BoardGone();
         }
         const auto g = x_.geometry(win_);
@@ -432,16 +373,14 @@ class Board {
         }
     }
 
-    Window window() const { return win_; }
-
     void checkAlive() const {
-        if (processGone() || !x_.viewable(win_)) {
+        if (!x_.viewable(win_)) {
             throw BoardGone();
         }
     }
 
     Rgb pixel(Pt p) const { return x_.pixel(ox_ + p.x, oy_ + p.y); }
-    bool bigShown() const { return pixel(kBigSample) == kRed; }
+    bool bigShown() const { return pixel(bigSample()) == layout().big; }
 
     void moveTo(Pt p) const { x_.moveTo(ox_ + p.x, oy_ + p.y); }
 
@@ -486,7 +425,7 @@ class Board {
     }
 
     void closeBig() const {
-        doubleClick(kBigClose);
+        doubleClick(bigClose());
         if (!waitUntil([&] { return !bigShown(); }, timeoutMs_, [&] { checkAlive(); })) {
             checkAlive();
             throw std::runtime_error("the big number never closed");
@@ -494,16 +433,13 @@ class Board {
     }
 
     // The cells shown as called (yellow) right now.
-    std::array<bool, 90> calledCells() const {
-        std::array<bool, 90> called{};
-        const auto shot = x_.grab(ox_, oy_, 865, 678);
-        if (!shot->valid()) {
-            checkAlive();
-            throw std::runtime_error("cannot read the screen");
-        }
-        for (int i = 0; i < 90; ++i) {
+    std::array<bool, window::kCells> calledCells() const {
+        std::array<bool, window::kCells> called{};
+        const auto shot = grabClient();
+        for (int i = 0; i < window::kCells; ++i) {
             const Pt p = cellSample(i);
-            called.at(static_cast<std::size_t>(i)) = shot->at(ox_ + p.x, oy_ + p.y) == kYellow;
+            called.at(static_cast<std::size_t>(i)) =
+                shot->at(ox_ + p.x, oy_ + p.y) == layout().called;
         }
         return called;
     }
@@ -511,8 +447,8 @@ class Board {
     // The cells shown as called once at least n show so. Under Wine the
     // board is repainted a control at a time after the big number closes,
     // so a called cell may still show free for a moment.
-    std::array<bool, 90> calledCells(std::size_t n) const {
-        std::array<bool, 90> called{};
+    std::array<bool, window::kCells> calledCells(std::size_t n) const {
+        std::array<bool, window::kCells> called{};
         if (!waitUntil(
                 [&] {
                     called = calledCells();
@@ -527,9 +463,9 @@ class Board {
 
     // Nuova; returns once the question has the keyboard focus.
     void askNewRound() const {
-        click(kNuova);
+        click(centre(layout().nuova));
         Window question = 0;
-        if (!waitUntil([&] { return (question = x_.find(kQuestionTitle)) != 0; }, timeoutMs_,
+        if (!waitUntil([&] { return (question = x_.find(board::kNewRoundTitle)) != 0; }, timeoutMs_,
                        [&] { checkAlive(); })) {
             checkAlive();
             throw std::runtime_error("the new round question never showed");
@@ -548,7 +484,7 @@ class Board {
     }
 
     void waitQuestionGone() const {
-        if (!waitUntil([&] { return x_.find(kQuestionTitle) == 0; }, timeoutMs_,
+        if (!waitUntil([&] { return x_.find(board::kNewRoundTitle) == 0; }, timeoutMs_,
                        [&] { checkAlive(); })) {
             throw std::runtime_error("the new round question never closed");
         }
@@ -556,14 +492,10 @@ class Board {
 
     // Whether every cell shows the free colour.
     bool allFree() const {
-        const auto shot = x_.grab(ox_, oy_, 865, 678);
-        if (!shot->valid()) {
-            checkAlive();
-            throw std::runtime_error("cannot read the screen");
-        }
-        for (int i = 0; i < 90; ++i) {
+        const auto shot = grabClient();
+        for (int i = 0; i < window::kCells; ++i) {
             const Pt p = cellSample(i);
-            if (shot->at(ox_ + p.x, oy_ + p.y) != kTeal) {
+            if (shot->at(ox_ + p.x, oy_ + p.y) != layout().free) {
                 return false;
             }
         }
@@ -586,6 +518,18 @@ class Board {
     }
 
   private:
+    // The client area as it is on screen now.
+    std::unique_ptr<X::Snapshot> grabClient() const {
+        const auto& client = layout().client;
+        auto shot = x_.grab(ox_, oy_, static_cast<unsigned>(client.width),
+                            static_cast<unsigned>(client.height));
+        if (!shot->valid()) {
+            checkAlive();
+            throw std::runtime_error("cannot read the screen");
+        }
+        return shot;
+    }
+
     X& x_;
     double timeoutMs_;
     Window win_ = 0;
@@ -602,9 +546,6 @@ struct Args {
             }
         }
         return fallback;
-    }
-    bool has(const std::string& name) const {
-        return std::find(rest.begin(), rest.end(), name) != rest.end();
     }
     long num(const std::string& name, long fallback) const {
         return std::stol(get(name, std::to_string(fallback)));
@@ -668,10 +609,13 @@ int startup(const Args& a, char** program) {
     };
     auto teal = [&](Pt p) {
         const auto o = origin();
-        return o && x.pixel(o->x + p.x, o->y + p.y) == kTeal;
+        return o && x.pixel(o->x + p.x, o->y + p.y) == layout().free;
     };
+    // Worked out before the clock starts.
+    const Pt first = cellSample(0);
+    const Pt last = cellSample(window::kCells - 1);
     // The last run's window must be gone.
-    if (name.empty() ? teal(cellSample(0)) : x.find(name) != 0) {
+    if (name.empty() ? teal(first) : x.find(name) != 0) {
         std::fprintf(stderr, "the screen already shows the window\n");
         return 2;
     }
@@ -686,8 +630,6 @@ int startup(const Args& a, char** program) {
         execv(program[0], program);
         _exit(127);
     }
-    const Pt first = cellSample(0);
-    const Pt last = cellSample(89);
     double shownMs = -1;
     double shownCpuMs = -1;
     bool exited = false;
@@ -757,11 +699,12 @@ void measureLatency(const Board& board, std::mt19937& rng, long calls, long draw
             board.newRound();
             refill();
         }
-        const auto t0 = board.click(kEstrai);
+        const auto t0 = board.click(centre(layout().estrai));
         est.push_back(board.waitBig(t0));
         board.closeBig();
         // The draw called one more cell than were called before it.
-        const auto called = board.calledCells(90 - free.size() + 1);
+        const auto called =
+            board.calledCells(static_cast<std::size_t>(window::kCells) - free.size() + 1);
         std::erase_if(free, [&](int i) { return called.at(static_cast<std::size_t>(i)); });
     }
 }
@@ -779,7 +722,7 @@ int latency(const Args& a) {
     std::vector<int> free;
     auto refill = [&] {
         free.clear();
-        for (int i = 0; i < 90; ++i) {
+        for (int i = 0; i < window::kCells; ++i) {
             free.push_back(i);
         }
     };
@@ -791,16 +734,6 @@ int latency(const Args& a) {
     } catch (const std::exception& e) {
         throw std::runtime_error(std::string(e.what()) + " (after " + std::to_string(dbl.size()) +
                                  " double-clicks and " + std::to_string(est.size()) + " draws)");
-    }
-    const std::string samples = a.get("--samples", "");
-    if (!samples.empty()) {
-        std::ofstream out(samples);
-        for (double v : dbl) {
-            out << "dblclick " << v << "\n";
-        }
-        for (double v : est) {
-            out << "estrai " << v << "\n";
-        }
     }
     if (!dbl.empty()) {
         const Stats s = stats(dbl);
@@ -840,7 +773,7 @@ int rounds(const Args& a) {
     };
     auto refill = [&] {
         free.clear();
-        for (int i = 0; i < 90; ++i) {
+        for (int i = 0; i < window::kCells; ++i) {
             free.push_back(i);
         }
     };
@@ -895,234 +828,8 @@ int rounds(const Args& a) {
     return 0;
 }
 
-int session(const Args& a) {
-    const std::string path = a.get("--events", "");
-    if (path.empty()) {
-        std::fprintf(stderr, "session needs --events FILE\n");
-        return 2;
-    }
-    std::FILE* events = std::fopen(path.c_str(), "w");
-    if (events == nullptr) {
-        std::perror(path.c_str());
-        return 2;
-    }
-    auto note = [&](const std::string& line) {
-        std::fprintf(events, "%s\n", line.c_str());
-        std::fflush(events);
-    };
-    const double timeoutMs = static_cast<double>(a.num("--timeout-ms", 10000));
-    std::mt19937 rng(static_cast<unsigned>(a.num("--seed", 1)));
-    const long steps = a.num("--steps", 50);
-    // Kills the board the moment the Nth big number is seen, if asked.
-    const long killAt = a.num("--kill-at-shown", 0);
-    long shown = 0;
-    auto seen = [&](const std::string& what) {
-        note("shown " + what);
-        if (++shown == killAt && watchedPid > 0) {
-            kill(watchedPid, SIGKILL);
-        }
-    };
-    try {
-        X x;
-        Board board(x, timeoutMs);
-        std::array<bool, 90> called{};
-        auto allCalled = [&] {
-            return std::all_of(called.begin(), called.end(), [](bool c) { return c; });
-        };
-        board.newRound();
-        note("round");
-        for (long k = 0; k < steps; ++k) {
-            if (allCalled()) {
-                board.newRound();
-                note("round");
-                called = {};
-            }
-            const bool draw = std::uniform_int_distribution<int>(0, 2)(rng) == 0;
-            if (draw) {
-                board.waitBig(board.click(kEstrai));
-                seen("?");
-            } else {
-                std::vector<int> free;
-                for (int i = 0; i < 90; ++i) {
-                    if (!called.at(static_cast<std::size_t>(i))) {
-                        free.push_back(i);
-                    }
-                }
-                const int cell =
-                    free.at(std::uniform_int_distribution<std::size_t>(0, free.size() - 1)(rng));
-                board.waitBig(board.doubleClick(cellCentre(cell)));
-                seen(std::to_string(cell + 1));
-                called.at(static_cast<std::size_t>(cell)) = true;
-            }
-            // A pause of varying length, so that kills land anywhere.
-            sleepMs(std::uniform_int_distribution<int>(0, 40)(rng));
-            board.closeBig();
-            if (draw) {
-                const auto now = board.calledCells();
-                int drawn = 0;
-                for (int i = 0; i < 90; ++i) {
-                    if (now.at(static_cast<std::size_t>(i)) &&
-                        !called.at(static_cast<std::size_t>(i))) {
-                        if (drawn != 0) {
-                            throw std::runtime_error("a draw called more than one number");
-                        }
-                        drawn = i + 1;
-                    }
-                }
-                if (drawn == 0) {
-                    throw std::runtime_error("a draw called no free number");
-                }
-                called.at(static_cast<std::size_t>(drawn - 1)) = true;
-                note("drawn " + std::to_string(drawn));
-            }
-        }
-        if (a.has("--close")) {
-            x.askToClose(board.window());
-            if (!waitUntil([&] { return x.find(kBoardTitle) == 0; }, timeoutMs)) {
-                throw std::runtime_error("the board did not close");
-            }
-        }
-    } catch (const BoardGone&) {
-        std::fclose(events);
-        std::printf("board gone\n");
-        return 3;
-    } catch (const std::exception& e) {
-        std::fclose(events);
-        // What looked wrong may only be the board dying under our eyes:
-        // its window goes a moment before its process is seen to end.
-        if (watchedPid > 0 && waitUntil(processGone, 1000)) {
-            std::printf("board gone\n");
-            return 3;
-        }
-        std::fprintf(stderr, "session: %s\n", e.what());
-        return 2;
-    }
-    std::fclose(events);
-    return 0;
-}
-
-int waitWindow(const Args& a, bool present) {
-    X x;
-    const std::string name = a.get("--name", kBoardTitle);
-    const std::string skip = a.get("--skip-size", "");
-    Window w = 0;
-    const bool ok = waitUntil(
-        [&] {
-            w = x.find(name, skip);
-            return (w != 0) == present;
-        },
-        static_cast<double>(a.num("--timeout-ms", 10000)));
-    if (!ok) {
-        std::fprintf(stderr, "window \"%s\" %s\n", name.c_str(),
-                     present ? "never showed" : "is still there");
-        return 1;
-    }
-    if (present) {
-        const auto g = x.geometry(w);
-        std::printf("%ux%u+%d+%d\n", g.width, g.height, g.x, g.y);
-    }
-    return 0;
-}
-
-// Presses a key; with --to TITLE, once that window has the keyboard focus.
-int key(const Args& a) {
-    X x;
-    const std::string name = a.rest.front();
-    const KeySym sym = XStringToKeysym(name.c_str());
-    if (sym == NoSymbol) {
-        std::fprintf(stderr, "no key named %s\n", name.c_str());
-        return 2;
-    }
-    const std::string to = a.get("--to", "");
-    if (!to.empty()) {
-        const std::string skip = a.get("--skip-size", "");
-        const double timeoutMs = static_cast<double>(a.num("--timeout-ms", 10000));
-        if (!waitUntil(
-                [&] {
-                    const Window w = x.find(to, skip);
-                    return w != 0 && x.hasFocus(w);
-                },
-                timeoutMs)) {
-            std::fprintf(stderr, "window \"%s\" never had the keyboard focus\n", to.c_str());
-            return 1;
-        }
-    }
-    x.tap(sym);
-    XSync(x.dpy(), False);
-    return 0;
-}
-
-// Ctrl+C in a window once it has the keyboard focus; prints the clipboard.
-int copyText(const Args& a) {
-    X x;
-    const std::string name = a.get("--name", kBoardTitle);
-    const std::string skip = a.get("--skip-size", "");
-    if (!waitUntil(
-            [&] {
-                const Window w = x.find(name, skip);
-                return w != 0 && x.hasFocus(w);
-            },
-            static_cast<double>(a.num("--timeout-ms", 10000)))) {
-        std::fprintf(stderr, "no window \"%s\" with the keyboard focus\n", name.c_str());
-        return 1;
-    }
-    x.key(XK_Control_L, true);
-    x.tap(XK_c);
-    x.key(XK_Control_L, false);
-    XSync(x.dpy(), False);
-    sleepMs(100);
-    const auto text = x.clipboard(3000);
-    if (!text) {
-        std::fprintf(stderr, "nothing on the clipboard\n");
-        return 1;
-    }
-    std::fwrite(text->data(), 1, text->size(), stdout);
-    std::printf("\n");
-    return 0;
-}
-
-// Clicks at a point of the screen, or of a window's client area (--in).
-int click(const Args& a) {
-    if (a.rest.size() < 2) {
-        return 2;
-    }
-    X x;
-    int ox = 0;
-    int oy = 0;
-    const std::string in = a.get("--in", "");
-    if (!in.empty()) {
-        const Window w = x.find(in);
-        if (w == 0) {
-            std::fprintf(stderr, "no window \"%s\"\n", in.c_str());
-            return 1;
-        }
-        const auto g = x.geometry(w);
-        ox = g.x;
-        oy = g.y;
-    }
-    x.moveTo(ox + std::stoi(a.rest[0]), oy + std::stoi(a.rest[1]));
-    x.button(true);
-    x.button(false);
-    XSync(x.dpy(), False);
-    return 0;
-}
-
-int closeWindow(const Args& a) {
-    X x;
-    const std::string name = a.get("--name", kBoardTitle);
-    const Window w = x.find(name);
-    if (w == 0) {
-        std::fprintf(stderr, "no window \"%s\"\n", name.c_str());
-        return 1;
-    }
-    x.askToClose(w);
-    return 0;
-}
-
 int usage() {
-    std::fprintf(stderr,
-                 "usage: tabellone_xprobe startup|latency|rounds|session|wait-window|gone|key|"
-                 "copy-text|close [options]\n");
+    std::fprintf(stderr, "usage: tabellone_xprobe startup|latency|rounds [options]\n");
     return 2;
 }
 
@@ -1142,7 +849,6 @@ int main(int argc, char** argv) {
         }
         a.rest.emplace_back(argv[i]);
     }
-    watchedPid = static_cast<pid_t>(a.num("--pid", 0));
     try {
         if (command == "startup") {
             if (program == nullptr || *program == nullptr) {
@@ -1155,27 +861,6 @@ int main(int argc, char** argv) {
         }
         if (command == "rounds") {
             return rounds(a);
-        }
-        if (command == "session") {
-            return session(a);
-        }
-        if (command == "wait-window") {
-            return waitWindow(a, true);
-        }
-        if (command == "gone") {
-            return waitWindow(a, false);
-        }
-        if (command == "key" && !a.rest.empty()) {
-            return key(a);
-        }
-        if (command == "click") {
-            return click(a);
-        }
-        if (command == "copy-text") {
-            return copyText(a);
-        }
-        if (command == "close") {
-            return closeWindow(a);
         }
     } catch (const BoardGone& e) {
         std::fprintf(stderr, "%s\n", e.what());
