@@ -39,8 +39,11 @@ const bool kOtherBoard = [] {
 
 // Our write stops 3 bytes in (failing 1), or our flush fails (2), as the
 // other board starts with a second to append: it must wait for the lock.
+// Or our write stops 3 bytes in as a program that takes no lock appends a
+// line after them (3).
 int failing = 0;
 intptr_t other = -1;
+forms::NativePath watched;
 BOOL fails(DWORD error) {
     const forms::NativePath exe = forms::Win32AppFolder().path() / L"core_tests.exe";
     other = _wspawnl(_P_NOWAIT, exe.c_str(), L"core_tests", nullptr);
@@ -49,7 +52,18 @@ BOOL fails(DWORD error) {
     return FALSE;
 }
 BOOL WINAPI flakyWrite(HANDLE h, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED at) {
-    const BOOL ok = WriteFile(h, data, failing == 1 ? 3 : size, written, at);
+    const bool torn = failing == 1 || failing == 3;
+    const BOOL ok = WriteFile(h, data, torn ? 3 : size, written, at);
+    if (failing == 3) {
+        const HANDLE plain =
+            CreateFileW(watched.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD n = 0;
+        WriteFile(plain, "altro\r\n", 7, &n, nullptr);
+        CloseHandle(plain);
+        SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    }
     return failing == 1 ? fails(ERROR_DISK_FULL) : ok;
 }
 BOOL WINAPI flakyFlush(HANDLE h) {
@@ -114,7 +128,7 @@ TEST(Win32Files, RefusedOpensSayWhy) {
 
 TEST(Win32Files, TwoBoardsOnOneLogOneFailing) {
     fakes::TempDir dir;
-    const forms::NativePath log(dir.logPath());
+    const forms::NativePath log = watched = dir.logPath();
     const auto file = forms::Win32FileSystem({flakyWrite, flakyFlush}).openForAppend(log);
     SetEnvironmentVariableW(L"TABELLONE_OTHER_BOARD", log.c_str());
     const auto fails = [&](int call) {
@@ -128,8 +142,12 @@ TEST(Win32Files, TwoBoardsOnOneLogOneFailing) {
     fails(1);
     fails(2);
     SetEnvironmentVariableW(L"TABELLONE_OTHER_BOARD", nullptr);
+    // Our 3 bytes stay rather than cut the other program's line.
+    failing = 3;
+    EXPECT_THROW(file->append(fakes::record("42")), forms::FileException);
+    failing = 0;
     const std::string turn = fakes::record("90") + fakes::record("5");
-    EXPECT_EQ(fakes::readFile(log), fakes::kMorningHeader + turn + turn);
+    EXPECT_EQ(fakes::readFile(log), fakes::kMorningHeader + turn + turn + "\"42altro\r\n");
 }
 
 }  // namespace
