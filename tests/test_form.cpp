@@ -147,6 +147,7 @@ TEST(Form, KeysClickTheFocusedButtonOnce) {
     EXPECT_TRUE(s.events.empty());
 
     s.view.key(forms::Key::Space, 5);
+    EXPECT_FALSE(s.ok.down());  // up again once let go
     s.form.keyDown(forms::Key::Space, false);
     EXPECT_TRUE(s.ok.down());
     s.form.keyDown(forms::Key::Tab, false);  // the focus leaves: no click
