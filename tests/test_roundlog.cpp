@@ -54,6 +54,16 @@ std::string openFailure(const std::string& folder) {
     return failure([&] { Log(folder).log.open(); });
 }
 
+// A file whose close the system refuses, as a share can report a write it
+// lost only then.
+struct CloseFails final : forms::FileSystem, forms::AppendFile {
+    std::unique_ptr<forms::AppendFile> openForAppend(const forms::NativePath&) override {
+        return std::make_unique<CloseFails>();
+    }
+    void append(std::string_view) override {}
+    void close() override { throw forms::FileException({FileError::IoError, 5, ""}); }
+};
+
 TEST(RoundLog, PathsDatesAndNames) {
     // Folder, separator, name, with nothing tidied at the join.
     EXPECT_EQ(roundlog::pathIn("/opt/sorvina").native(), "/opt/sorvina/logSorvina.txt");
@@ -131,6 +141,12 @@ TEST(RoundLog, FailuresAreFatalAndSayWhyInItalian) {
     EXPECT_NE(openFailure("").find("Impossibile trovare la cartella del programma"),
               std::string::npos);
     EXPECT_NE(failure([&] { Log(dir.path).log.appendCall("3"); }), "");  // not a silent loss
+    fakes::FixedFolder place(dir.path);
+    CloseFails files;
+    FixedClock clock;
+    RoundLog closing(place, files, clock);
+    closing.open();
+    EXPECT_NE(failure([&] { closing.close(); }).find("Impossibile chiudere"), std::string::npos);
 
     // Never a plain file, and nothing waits for a reader: a pipe, a device.
     const std::string pipeDir = dir.path + "/pipe";
