@@ -37,9 +37,11 @@ cmake --build "$build/win32" -j "$(nproc)"
 version=$("$build/linux/tabellone" --version)
 version=${version#Tabellone }
 [[ $version =~ ^[0-9]+(\.[0-9]+)*$ ]] || fail "tabellone --version said: $version"
-# Files in the archives carry the time of the last commit, not the time of
+# Files in the archives carry a time of the sources, not the time of
 # packing: packed again from the same builds, the archives are the same.
-epoch=$(git log -1 --format=%ct)
+# SOURCE_DATE_EPOCH if given, else the last commit's time, else (a tree
+# unpacked from an archive has no .git) the time of CMakeLists.txt.
+epoch=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || stat -c %Y CMakeLists.txt)}
 
 # packages FILE...: the Debian packages that ship the FILEs, each once, as
 # package[:architecture]. dpkg knows a file by the path it was installed
