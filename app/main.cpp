@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/colomba@3x.png")));
 
     forms::PosixClock clock;
-    forms::ClockSeededRandom random;
+    forms::SeededRandom random;
     forms::PosixAppFolder folder;
     forms::PosixFileSystem files;
     qtforms::QtFatalReport fatal;

@@ -21,7 +21,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
     winforms::registerEmbeddedFonts();
 
     forms::Win32Clock clock;
-    forms::ClockSeededRandom random;
+    forms::SeededRandom random;
     forms::Win32AppFolder folder;
     forms::Win32FileSystem files;
     winforms::Win32FatalReport fatal;

@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
     phase("pictures");
 
     forms::PosixClock clock;
-    forms::ClockSeededRandom random;
+    forms::SeededRandom random;
     forms::PosixAppFolder folder;
     forms::PosixFileSystem files;
     qtforms::QtFatalReport fatal;

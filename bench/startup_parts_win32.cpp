@@ -393,7 +393,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR commandLin
     phase("embedded_fonts");
 
     forms::Win32Clock clock;
-    forms::ClockSeededRandom random;
+    forms::SeededRandom random;
     forms::Win32AppFolder folder;
     forms::Win32FileSystem files;
     winforms::Win32FatalReport fatal;

@@ -106,7 +106,7 @@ const Layout& layout() {
         l.nuova = rect("nuova");
         l.estratto = rect("estratto");
         l.client = scale.rect({0, 0, form->clientWidth(), form->clientHeight()});
-        l.free = rgbOf(board::kFreeBack);
+        l.free = rgbOf(form->control("num", 0).backColor());
         l.called = rgbOf(board::kCalledBack);
         l.big = rgbOf(form->control("estratto").backColor());
         return l;

@@ -26,10 +26,15 @@ bool KeyRepeats::press(int key, bool autoRepeat, std::uint64_t time) {
     if (it != released_.end()) {
         released_.erase(it);
     }
-    return autoRepeat || sameInstant;
+    const bool held = std::find(down_.begin(), down_.end(), key) != down_.end();
+    if (!held) {
+        down_.push_back(key);
+    }
+    return autoRepeat || sameInstant || held;
 }
 
 void KeyRepeats::release(int key, std::uint64_t time) {
+    std::erase(down_, key);
     const auto it = std::find_if(released_.begin(), released_.end(),
                                  [key](const auto& r) { return r.first == key; });
     if (it != released_.end()) {
@@ -72,6 +77,9 @@ void Control::setText(std::string text) {
     if (text != text_) {
         text_ = std::move(text);
         changed(Property::Text);
+        if (!accessible_) {
+            changed(Property::Accessible);
+        }
     }
 }
 
@@ -139,6 +147,16 @@ void Control::setToolTipText(std::string text) {
     if (text != toolTip_) {
         toolTip_ = std::move(text);
         changed(Property::ToolTipText);
+        if (!accessible_) {
+            changed(Property::Accessible);
+        }
+    }
+}
+
+void Control::setAccessible(Accessible accessible) {
+    if (accessible_ != accessible) {
+        accessible_ = std::move(accessible);
+        changed(Property::Accessible);
     }
 }
 
@@ -149,6 +167,24 @@ Form::Form(std::string name, std::string caption, Twips clientWidth, Twips clien
       clientHeight_(clientHeight) {}
 
 Form::~Form() = default;
+
+// Every report of input and every handler runs as a step; what the form
+// changes meanwhile is held back and handed over when the outermost step
+// is done, so that the backend shows the end state of each report.
+class Form::Step {
+  public:
+    explicit Step(Form& form) : form_(form) { ++form_.steps_; }
+    ~Step() {
+        if (--form_.steps_ == 0) {
+            form_.deliver();
+        }
+    }
+    Step(const Step&) = delete;
+    Step& operator=(const Step&) = delete;
+
+  private:
+    Form& form_;
+};
 
 Control& Form::add(Kind kind, std::string name, int index, Control* container, Rect rect) {
     owned_.push_back(
@@ -218,10 +254,21 @@ bool Form::acceptsInput(const Control& control) const {
     return true;
 }
 
-void Form::click(Control& control) {
-    if (acceptsInput(control) && control.onClick) {
-        dispatch([&control] { control.onClick(control.index()); });
+void Form::click(Control& control, bool takeFocus) {
+    if (!acceptsInput(control)) {
+        return;
     }
+    // The focus moves within the Click, so that a Click that disables its
+    // own button leaves it where the Click put it, and the backend is told
+    // only of that.
+    dispatch([this, &control, takeFocus] {
+        if (takeFocus) {
+            moveFocus(&control);
+        }
+        if (control.onClick) {
+            control.onClick(control.index());
+        }
+    });
 }
 
 void Form::dblClick(Control& control) {
@@ -238,6 +285,7 @@ void Form::setDown(Control* button, bool down) {
 }
 
 void Form::pointerPress(Point p) {
+    const Step step(*this);
     // A press whose release never came (the platform lost the pointer)
     // ends here: its button comes back up and will not click.
     setDown(std::exchange(pressed_, nullptr), false);
@@ -246,32 +294,35 @@ void Form::pointerPress(Point p) {
     if (c == nullptr || !acceptsInput(*c)) {
         return;
     }
-    if (c->focusable()) {
-        moveFocus(c);
-    }
     if (c->kind() == Kind::CommandButton) {
         setDown(c, true);
+    } else if (c->focusable()) {
+        moveFocus(c);
     }
 }
 
 void Form::pointerMove(Point p) {
+    const Step step(*this);
     if (pressed_ != nullptr && pressed_->kind() == Kind::CommandButton) {
         setDown(pressed_, controlAt(p) == pressed_ && acceptsInput(*pressed_));
     }
 }
 
 void Form::pointerRelease(Point p) {
+    const Step step(*this);
     Control* pressed = std::exchange(pressed_, nullptr);
     if (pressed == nullptr) {
         return;
     }
     setDown(pressed, false);
     if (controlAt(p) == pressed) {
-        click(*pressed);
+        // A push button takes the focus as it clicks.
+        click(*pressed, pressed->kind() == Kind::CommandButton);
     }
 }
 
 void Form::pointerDoublePress(Point p) {
+    const Step step(*this);
     // A push button takes the second press like the first; anything else
     // raises DblClick, and the release that follows clicks nothing.
     pointerPress(p);
@@ -282,8 +333,14 @@ void Form::pointerDoublePress(Point p) {
     }
 }
 
-Accessible Form::accessible(const Control& control) const {
-    return describe ? describe(control) : Accessible{control.text(), {}};
+Accessible Form::accessible(const Control& control) {
+    return control.accessible_ ? *control.accessible_
+                               : Accessible{control.text(), control.toolTipText()};
+}
+
+void Form::announce(std::string text) {
+    const Step step(*this);
+    said_.push_back(std::move(text));
 }
 
 std::vector<Control*> Form::tabOrder() const {
@@ -318,6 +375,7 @@ void Form::tab(bool forward) {
 }
 
 void Form::keyDown(Key key, bool autoRepeat) {
+    const Step step(*this);
     Control* focused = focus_;
     const bool onButton = focused != nullptr && focused->kind() == Kind::CommandButton;
     switch (key) {
@@ -356,6 +414,7 @@ void Form::keyDown(Key key, bool autoRepeat) {
 }
 
 void Form::keyUp(Key key) {
+    const Step step(*this);
     if (key != Key::Space) {
         return;
     }
@@ -395,31 +454,20 @@ void Form::moveFocus(Control* control) {
         setDown(std::exchange(spacePressed_, nullptr), false);
     }
     focus_ = control;
-    if (observer_ != nullptr) {
-        observer_->focusChanged(control);
-    }
+    post({Change::What::Focus, control});
 }
 
 bool Form::dispatch(const std::function<void()>& handler) {
     if (failed_) {
         return false;
     }
+    // What came before the handler goes out first, whatever it does.
+    deliver();
+    Control* const focus = focus_;
+    const bool fullScreen = fullScreen_;
     std::string message;
     {
-        // What the handler changes reaches the backend once it is done,
-        // each change of each control once: the backend redraws the end
-        // state, not every step on the way to it.
-        struct Batch {
-            Form& form;
-            explicit Batch(Form& f) : form(f) { ++form.batching_; }
-            ~Batch() {
-                if (--form.batching_ == 0) {
-                    form.deliverChanges();
-                }
-            }
-            Batch(const Batch&) = delete;
-            Batch& operator=(const Batch&) = delete;
-        } const batch(*this);
+        const Step step(*this);
         try {
             handler();
             return true;
@@ -428,6 +476,12 @@ bool Form::dispatch(const std::function<void()>& handler) {
         } catch (const std::exception& e) {
             message = std::string("Errore imprevisto: ") + e.what();
         }
+        // None of a failed handler's work is shown: the report stands over
+        // the window as it was before it.
+        pending_.clear();
+        said_.clear();
+        focus_ = focus;
+        fullScreen_ = fullScreen;
     }
     failed_ = true;
     if (fatalReport_ != nullptr) {
@@ -438,9 +492,7 @@ bool Form::dispatch(const std::function<void()>& handler) {
 
 void Form::request(WindowRequest request) {
     fullScreen_ = request == WindowRequest::EnterFullScreen;
-    if (observer_ != nullptr) {
-        observer_->windowRequested(request);
-    }
+    post({Change::What::Window, nullptr, Property::Text, request});
 }
 
 void Form::inputChanged() {
@@ -486,25 +538,51 @@ void Form::restyle(Control& control, bool held) {
 }
 
 void Form::changed(Control& control, Property p) {
+    post({Change::What::Property, &control, p});
+}
+
+void Form::post(const Change& change) {
+    const Step step(*this);
+    const auto same = [&change](const Change& c) {
+        return c.what == change.what &&
+               (change.what == Change::What::Focus ||
+                (change.what == Change::What::Property && c.control == change.control &&
+                 c.property == change.property));
+    };
+    if (change.what == Change::What::Focus) {
+        // Only where the focus ends up is told, where it last moved.
+        std::erase_if(pending_, same);
+    } else if (std::any_of(pending_.begin(), pending_.end(), same)) {
+        return;  // told once, as it stands when the step is done
+    }
+    pending_.push_back(change);
+}
+
+void Form::deliver() {
+    // Taken first: the backend may report more input while it shows these.
+    const std::vector<Change> changes = std::exchange(pending_, {});
+    const std::vector<std::string> said = std::exchange(said_, {});
     if (observer_ == nullptr) {
         return;
     }
-    if (batching_ == 0) {
-        observer_->propertyChanged(control, p);
-        return;
-    }
-    const std::pair change{&control, p};
-    if (std::find(pending_.begin(), pending_.end(), change) == pending_.end()) {
-        pending_.push_back(change);
-    }
-}
-
-void Form::deliverChanges() {
-    const std::vector<std::pair<Control*, Property>> changes = std::exchange(pending_, {});
-    if (observer_ != nullptr) {
-        for (const auto& [control, property] : changes) {
-            observer_->propertyChanged(*control, property);
+    for (const Change& c : changes) {
+        switch (c.what) {
+            case Change::What::Property:
+                observer_->propertyChanged(*c.control, c.property);
+                break;
+            case Change::What::Focus:
+                if (c.control != shownFocus_) {
+                    shownFocus_ = c.control;
+                    observer_->focusChanged(c.control);
+                }
+                break;
+            case Change::What::Window:
+                observer_->windowRequested(c.request);
+                break;
         }
+    }
+    for (const std::string& text : said) {
+        observer_->announce(text);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -58,8 +59,9 @@ enum class Kind { TextBox, Label, Frame, CommandButton, PictureBox };
 
 // What changed, for the backend to redraw. Look is how the control is drawn
 // (Control::look); Down is the pushed-in look of a push button held by the
-// mouse or by Space. A backend is told only of real changes.
-enum class Property { Text, Tag, Font, Visible, ToolTipText, Down, Look };
+// mouse or by Space; Accessible is what screen readers are told of it
+// (Form::accessible). A backend is told only of real changes.
+enum class Property { Text, Tag, Font, Visible, ToolTipText, Down, Look, Accessible };
 
 // How a control is drawn as things stand: its colours as plain RGB values,
 // and whether it draws as enabled, which it does while it and every frame
@@ -75,20 +77,25 @@ struct Look {
 // The keys the window reacts to, as a backend reports them.
 enum class Key { Tab, BackTab, Space, Enter, Escape, F11 };
 
-// Tells the system's repeats of a key held down from new presses, for a
-// platform that sends each repeat as a release and a press at the same
-// instant and does not always mark them as repeats: a press at the very
-// instant its key was let go is a repeat, as is any press the platform
-// marks. Keys are the platform's own codes; times its clock, in ms, with 0
-// for an event that carries no time (one a program made, or passed on).
+// Tells the system's repeats of a key held down from new presses: a press
+// of a key that is still down (pressed, and not let go since) is a repeat,
+// as is any press the platform marks. For a platform that sends each
+// repeat as a release and a press at the same instant and does not always
+// mark them as repeats, a press at the very instant its key was let go is
+// a repeat too. Keys are the platform's own codes; times its clock, in ms,
+// with 0 for an event that carries no time (one a program made, or passed
+// on).
 class KeyRepeats {
   public:
     // A key went down; returns whether the press is a repeat.
     bool press(int key, bool autoRepeat, std::uint64_t time);
     void release(int key, std::uint64_t time);
+    // Keys let go where the window could not see it (it lost the keyboard).
+    void forget() { down_.clear(); }
 
   private:
     std::vector<std::pair<int, std::uint64_t>> released_;  // key, when
+    std::vector<int> down_;
 };
 
 // Which keys a box the program opens (the question, the error box) may act
@@ -111,10 +118,17 @@ class ModalKeys {
 // What the window asks of the backend's top-level window.
 enum class WindowRequest { EnterFullScreen, LeaveFullScreen };
 
-enum class Alignment { Left = 0, Right = 1, Center = 2 };
+enum class Alignment { Left = 0, Center = 2 };
 
 // The Style of a graphical push button.
 inline constexpr int kGraphicalStyle = 1;
+
+// What a screen reader is told of a control.
+struct Accessible {
+    std::string name;
+    std::string description;
+    bool operator==(const Accessible&) const = default;
+};
 
 class Control {
   public:
@@ -122,7 +136,6 @@ class Control {
     Control(const Control&) = delete;
     Control& operator=(const Control&) = delete;
 
-    Form& form() const { return *form_; }
     Kind kind() const { return kind_; }
     const std::string& name() const { return name_; }
     // The place in its control array, or -1 for a control that is not in one.
@@ -181,14 +194,16 @@ class Control {
     std::function<void(int)> onClick;
     std::function<void(int)> onDblClick;
 
+    // What screen readers are told of the control, when the program says
+    // more than its text and tooltip (Form::accessible).
+    void setAccessible(Accessible accessible);
+
     // Whether the control can take the keyboard focus at all.
     bool focusable() const { return kind_ == Kind::TextBox || kind_ == Kind::CommandButton; }
     // Whether a push button is drawn pushed in (held by the mouse or Space).
     bool down() const { return down_; }
     // How it is drawn now.
     const Look& look() const { return look_; }
-    // A control whose text changes are announced to screen readers.
-    bool live = false;
 
   private:
     friend class Form;
@@ -211,15 +226,16 @@ class Control {
     bool down_ = false;
     std::string toolTip_;
     Look look_;
+    std::optional<Accessible> accessible_;
 };
 
-// What a screen reader is told of a control.
-struct Accessible {
-    std::string name;
-    std::string description;
-};
-
-// Told of every change to the model, so that a backend can redraw.
+// Told of what the form changed, so that a backend can show it. The form
+// hands it over as one ordered stream: what a handler changed reaches the
+// backend when the handler has ended well, in the order it happened, each
+// property of each control once and the focus where it ended up; what a
+// failed handler changed never reaches it. Announcements come last, after
+// the focus change whose speech would otherwise cut them off. A backend
+// carries each one out as it comes, and defers nothing.
 class FormObserver {
   public:
     virtual ~FormObserver() = default;
@@ -228,6 +244,8 @@ class FormObserver {
     virtual void focusChanged(Control* control) = 0;
     // The window asks to enter or leave full screen.
     virtual void windowRequested(WindowRequest request) = 0;
+    // Screen readers are to say this now, whatever has the focus.
+    virtual void announce(const std::string& text) = 0;
 };
 
 class Form {
@@ -237,7 +255,6 @@ class Form {
     Form& operator=(const Form&) = delete;
     ~Form();
 
-    const std::string& name() const { return name_; }
     const std::string& caption() const { return caption_; }
     Twips clientWidth() const { return clientWidth_; }
     Twips clientHeight() const { return clientHeight_; }
@@ -268,7 +285,12 @@ class Form {
     // Raw input, as a backend reports it (left button only, points in twips
     // of the client area). The form decides everything else: which control
     // gets the focus, when a push button is down, and which Click or
-    // DblClick is raised.
+    // DblClick is raised. What each report changes reaches the backend when
+    // it has been dealt with.
+    //  - A press on a control that takes the focus gives it the focus, but
+    //    a push button takes it only when it clicks, right before its Click
+    //    (a press dragged off it moves nothing, and a button that its own
+    //    Click disables never holds the focus).
     //  - A push button clicks when the press and the release both fall on
     //    it and it still takes input; a press elsewhere clicks nothing.
     //  - A double-press on a push button is one more press; on any other
@@ -292,11 +314,14 @@ class Form {
     // Enter not taken by a focused push button; not raised when repeated.
     std::function<void(Control*)> onEnter;
 
-    // What a screen reader is told of a control: by default its text and
-    // no description; the program may say more. Backends ask again when the
-    // control's Text or Tag changes.
-    std::function<Accessible(const Control&)> describe;
-    Accessible accessible(const Control& control) const;
+    // What a screen reader is told of a control: what the program set with
+    // Control::setAccessible, else its text, described by its tooltip.
+    // Property::Accessible tells the backend when it changes.
+    static Accessible accessible(const Control& control);
+
+    // Has screen readers say `text` once the running handler has ended well
+    // (at once outside a handler), after every other change it made.
+    void announce(std::string text);
 
     // Whether the window is in full screen: as the form asked for it, or as
     // the backend notes it when something else (the window manager) moved
@@ -305,7 +330,8 @@ class Form {
     void noteFullScreen(bool fullScreen) { fullScreen_ = fullScreen; }
 
     // Window events. Activate is raised once only, however often the
-    // window becomes active again.
+    // window becomes active again: a backend raises it right after it has
+    // first shown the window.
     std::function<void()> onLoad;
     std::function<void()> onActivate;
     std::function<void()> onUnload;
@@ -329,13 +355,27 @@ class Form {
 
     // Runs a handler the way every event is run: nothing after a failure,
     // and any failure that escapes it reported once. Returns whether it ran.
-    // The backend is told of what the handler changed when it is done, each
-    // property of each control once.
+    // The backend is told of what the handler changed when it has ended
+    // well. A failed handler's changes are never told, the focus and the
+    // window state are put back as they were, and the failure is reported
+    // over the window as it stood before the handler.
     bool dispatch(const std::function<void()>& handler);
 
   private:
     friend class Control;
+    // One entry of the stream the backend is handed.
+    struct Change {
+        enum class What { Property, Focus, Window } what = What::Property;
+        Control* control = nullptr;
+        Property property = Property::Text;
+        WindowRequest request = WindowRequest::EnterFullScreen;
+    };
+    // Holds back what the form changes until the outermost step is done.
+    class Step;
     void changed(Control& control, Property p);
+    void post(const Change& change);
+    // Hands the backend everything held back, in order.
+    void deliver();
     // The input a control's Enabled or Visible decides moved on.
     void inputChanged();
     // Works out the look of a control, and of every control it holds with
@@ -343,11 +383,10 @@ class Form {
     void restyle(Control& control, bool held);
     Look lookOf(const Control& control) const;
     void request(WindowRequest request);
-    void deliverChanges();
     static Control* hit(const std::vector<Control*>& stack, Point p);
     void moveFocus(Control* control);
     void setDown(Control* button, bool down);
-    void click(Control& control);
+    void click(Control& control, bool takeFocus = false);
     void dblClick(Control& control);
     void tab(bool forward);
 
@@ -365,8 +404,10 @@ class Form {
     bool failed_ = false;
     bool activated_ = false;
     bool fullScreen_ = false;
-    int batching_ = 0;  // handlers running
-    std::vector<std::pair<Control*, Property>> pending_;
+    int steps_ = 0;                  // input reports and handlers under way
+    std::vector<Change> pending_;    // held back, in order
+    std::vector<std::string> said_;  // announcements held back
+    Control* shownFocus_ = nullptr;  // the focus as the backend was last told
 };
 
 }  // namespace forms

@@ -42,8 +42,6 @@ class FatalReport {
 class Random {
   public:
     virtual ~Random() = default;
-    // Seeds the generator afresh from the clock.
-    virtual void reseed() = 0;
     virtual float next() = 0;
 };
 

@@ -1,17 +1,23 @@
+// SPDX-License-Identifier: MIT
 #include "forms/std_platform.h"
 
-#include <chrono>
+#include <array>
+#include <cstdint>
 
 namespace forms {
 
-void ClockSeededRandom::reseed() {
-    const auto ticks = std::chrono::high_resolution_clock::now().time_since_epoch().count();
-    const auto bits = static_cast<unsigned long long>(ticks);
-    std::seed_seq seq{static_cast<unsigned>(bits), static_cast<unsigned>(bits >> 32U)};
+SeededRandom::SeededRandom() {
+    // As many words of entropy as the engine has state to fill.
+    std::random_device entropy;
+    std::array<std::uint32_t, std::mt19937::state_size> words{};
+    for (std::uint32_t& w : words) {
+        w = entropy();
+    }
+    std::seed_seq seq(words.begin(), words.end());
     engine_.seed(seq);
 }
 
-float ClockSeededRandom::next() {
+float SeededRandom::next() {
     // 24 random bits scaled by 2^-24: every value is exact in a float and the
     // largest is 1 - 2^-24, so 1.0 cannot come out.
     return static_cast<float>(engine_() >> 8U) * 0x1p-24F;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Implementations of the platform interfaces that need nothing but the
 // standard library: the random generator. The local clock asks the
 // operating system (forms/posix/posix_clock.h, forms/win32/win32_clock.h).
@@ -9,10 +10,10 @@
 
 namespace forms {
 
-// A Mersenne Twister reseeded from the high-resolution clock.
-class ClockSeededRandom : public Random {
+// A Mersenne Twister seeded once, from the system's source of entropy.
+class SeededRandom : public Random {
   public:
-    void reseed() override;
+    SeededRandom();
     float next() override;
 
   private:

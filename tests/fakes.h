@@ -61,8 +61,6 @@ struct RecordingReport : forms::FatalReport {
 struct FakeRandom : forms::Random {
     std::deque<float> script;
     std::optional<std::mt19937> engine;
-    int reseeds = 0;
-    void reseed() override { ++reseeds; }
     float next() override {
         if (!script.empty()) {
             const float v = script.front();
@@ -147,6 +145,18 @@ inline BOOL WINAPI diskFull(HANDLE) {
 inline int diskFull(int) {
     errno = ENOSPC;
     return -1;
+}
+#endif
+
+// A disk that fills up when a test says so: until then records go to disk.
+inline bool diskIsFull = false;
+#ifdef _WIN32
+inline BOOL WINAPI fillingDisk(HANDLE file) {
+    return diskIsFull ? diskFull(file) : FlushFileBuffers(file);
+}
+#else
+inline int fillingDisk(int fd) {
+    return diskIsFull ? diskFull(fd) : ::fsync(fd);
 }
 #endif
 

@@ -276,6 +276,41 @@ TEST(Form, FocusFallsToTheWindowAndTabSkipsWhatCannotTakeIt) {
     EXPECT_EQ(s.view.focusHistory().back(), &s.cancel);  // the backend was told each move
 }
 
+// What a handler changes reaches the backend when it has ended well, in the
+// order it happened, each property once, the focus once where it ended up,
+// and announcements last. A failed handler's changes never reach it, and
+// the focus is back where it was; what the input did before the handler
+// (the button let up) still does.
+TEST(Form, TheBackendIsHandedEachHandlersChangesInOrder) {
+    Sample s;
+    s.form.setFocus(&s.small);
+    s.view.forget();
+    s.form.dispatch([&s] {
+        s.form.announce("detto");
+        s.big.setText("x");
+        s.form.setFocus(&s.ok);
+        s.small.setText("y");
+        s.big.setText("z");
+        s.form.setFocus(nullptr);
+        EXPECT_TRUE(s.view.stream().empty());
+    });
+    EXPECT_EQ(s.view.stream(), (Strings{"Text cell(8)", "Accessible cell(8)", "Text cell(7)",
+                                        "Accessible cell(7)", "Focus -", "Say detto"}));
+
+    s.form.setFocus(&s.small);
+    s.ok.onClick = [&s](int) {
+        s.big.setText("w");
+        s.form.announce("mai");
+        throw forms::FatalError("Impossibile scrivere il registro");
+    };
+    s.press(kOk);
+    s.view.forget();
+    s.release(kOk);
+    EXPECT_EQ(s.view.stream(), (Strings{"Down ok"}));
+    EXPECT_EQ(s.form.focus(), &s.small);
+    EXPECT_EQ(s.report.messages.size(), 1U);
+}
+
 TEST(Form, AFailingHandlerIsReportedOnceAndEndsDispatch) {
     Sample s;
     s.form.onLoad = [&] { s.events.push_back("load"); };

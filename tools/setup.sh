@@ -19,7 +19,7 @@ need_packages() {
 }
 
 # What building the board needs.
-BUILD_PACKAGES=(cmake g++ ninja-build qt6-base-dev libgl-dev fonts-comic-neue fonts-liberation2)
+BUILD_PACKAGES=(cmake g++ ninja-build qt6-base-dev libgl-dev libx11-dev fonts-comic-neue fonts-liberation2)
 # What running it on a virtual display and looking at it needs.
 DISPLAY_PACKAGES=(xvfb xauth imagemagick xdotool)
 

@@ -134,7 +134,6 @@ std::unique_ptr<forms::Form> makeTabellone() {
     estratto.setForeColor(kNavy);
     estratto.setFont(comic(230.25, true, true));
     estratto.setToolTipText("Doppio Click per chiudere!");
-    estratto.live = true;  // each call is read out as it is shown
 
     Control& label1 = label(f, "Label1", nullptr, {0, -30, 8415, 1125}, 0);
     label1.setCaption("Numeri Estratti della Sorvina");

@@ -1,5 +1,8 @@
 #include "forms/null/null_view.h"
 
+#include <array>
+#include <string>
+
 namespace nullforms {
 
 NullView::NullView(forms::Form& form, forms::Scale scale) : form_(form), scale_(scale) {
@@ -68,17 +71,42 @@ void NullView::key(forms::Key key, int repeats) {
     form_.keyUp(key);
 }
 
+namespace {
+
+std::string nameOf(const forms::Control* control) {
+    if (control == nullptr) {
+        return "-";
+    }
+    return control->index() >= 0
+               ? control->name() + "(" + std::to_string(control->index()) + ")"
+               : control->name();
+}
+
+constexpr std::array<const char*, 8> kPropertyNames{"Text",    "Tag",  "Font", "Visible",
+                                                    "ToolTip", "Down", "Look", "Accessible"};
+
+}  // namespace
+
 void NullView::propertyChanged(forms::Control& control, forms::Property property) {
     changes_.emplace_back(&control, property);
+    stream_.push_back(std::string(kPropertyNames.at(static_cast<std::size_t>(property))) + " " +
+                      nameOf(&control));
 }
 
 void NullView::focusChanged(forms::Control* control) {
     focus_ = control;
     focusHistory_.push_back(control);
+    stream_.push_back("Focus " + nameOf(control));
 }
 
 void NullView::windowRequested(forms::WindowRequest request) {
     requests_.push_back(request);
+    stream_.push_back("Window " + std::to_string(static_cast<int>(request)));
+}
+
+void NullView::announce(const std::string& text) {
+    said_.push_back(text);
+    stream_.push_back("Say " + text);
 }
 
 }  // namespace nullforms

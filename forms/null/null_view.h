@@ -4,6 +4,7 @@
 // tests run the program on it.
 #pragma once
 
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -46,14 +47,24 @@ class NullView : public forms::FormObserver {
     // Every focus change, in order (nullptr: the window itself).
     const std::vector<forms::Control*>& focusHistory() const { return focusHistory_; }
     const std::vector<forms::WindowRequest>& requests() const { return requests_; }
+    // Every announcement, in order.
+    const std::vector<std::string>& said() const { return said_; }
+    // Everything the form told, in order, as text: "Text estratto",
+    // "Look num(6)", "Focus estrai" ("Focus -" for the window), "Window 0",
+    // "Say Numero chiamato: 7".
+    const std::vector<std::string>& stream() const { return stream_; }
     // Every change it was told to redraw, in order, since the last forget().
     using Change = std::pair<const forms::Control*, forms::Property>;
     const std::vector<Change>& changes() const { return changes_; }
-    void forget() { changes_.clear(); }
+    void forget() {
+        changes_.clear();
+        stream_.clear();
+    }
 
     void propertyChanged(forms::Control& control, forms::Property property) override;
     void focusChanged(forms::Control* control) override;
     void windowRequested(forms::WindowRequest request) override;
+    void announce(const std::string& text) override;
 
   private:
     forms::Form& form_;
@@ -62,6 +73,8 @@ class NullView : public forms::FormObserver {
     std::vector<forms::Control*> focusHistory_;
     std::vector<forms::WindowRequest> requests_;
     std::vector<Change> changes_;
+    std::vector<std::string> said_;
+    std::vector<std::string> stream_;
 };
 
 }  // namespace nullforms

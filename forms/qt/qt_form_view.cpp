@@ -1,5 +1,7 @@
 #include "forms/qt/qt_form_view.h"
 
+#include "forms/qt/qt_platform.h"
+
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -16,7 +18,6 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
-#include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
 #include <QWindow>
@@ -43,8 +44,6 @@ Qt::Alignment toQtAlignment(forms::Alignment a) {
     switch (a) {
         case forms::Alignment::Center:
             return Qt::AlignHCenter;
-        case forms::Alignment::Right:
-            return Qt::AlignRight;
         case forms::Alignment::Left:
             break;
     }
@@ -168,28 +167,31 @@ QtFormView::QtFormView(forms::Form& form, QWidget* parent)
       baseScale_(kPlatformScale),
       families_([](const std::string& family) {
           return QFontDatabase::hasFamily(QString::fromStdString(family));
-      }) {
-    static const bool accessibility = [] {
+      }),
+      announcer_(new QLabel(this)) {
+    static const bool once = [] {
         QAccessible::installFactory(accessibleWithRole);
         previousMessageHandler = qInstallMessageHandler(dropCaretWarnings);
+        askForPlainKeyRepeats();
         return true;
     }();
-    (void)accessibility;
+    (void)once;
     setWindowTitle(QString::fromStdString(form.caption()));
     resize(scale_.x(form.clientWidth()), scale_.y(form.clientHeight()));
     // The view holds the keyboard focus whenever the window itself has it;
     // the controls take it only when the form gives it to them. A click
     // does not take it: the form decides where a press puts the focus.
     setFocusPolicy(Qt::TabFocus);
+    // Made first, so that every control lies above it.
+    announcer_->setProperty(kRoleProperty, QAccessible::Notification);
+    announcer_->setObjectName(QStringLiteral("announcer"));
+    announcer_->setGeometry(0, 0, 1, 1);
+    announcer_->setAttribute(Qt::WA_TransparentForMouseEvents);
     // Controls are created from the bottom of each stack up, so that each
     // new widget lies above the ones before it.
     for (Control* c : bottomUp(form.children())) {
         createWidget(*c, this);
     }
-    activation_.setSingleShot(true);
-    connect(&activation_, &QTimer::timeout, this, [this] { form_.activate(); });
-    announcement_.setSingleShot(true);
-    connect(&announcement_, &QTimer::timeout, this, [this] { announce(); });
     form.setObserver(this);
 }
 
@@ -224,11 +226,6 @@ QWidget* QtFormView::createWidget(Control& control, QWidget* parent) {
         }
         case Kind::Label: {
             auto* label = new QLabel(parent);
-            if (control.live) {
-                // Screen readers speak a notification as it shows, whatever
-                // has the focus.
-                label->setProperty(kRoleProperty, QAccessible::Notification);
-            }
             label->setWordWrap(true);
             label->setAutoFillBackground(true);
             label->setAlignment(toQtAlignment(control.alignment) | Qt::AlignTop);
@@ -399,6 +396,11 @@ void QtFormView::changeEvent(QEvent* e) {
     if (e->type() == QEvent::WindowStateChange) {
         form_.noteFullScreen(isFullScreen());
     }
+    if (e->type() == QEvent::ActivationChange && QApplication::activeWindow() == nullptr) {
+        // Another program has the keyboard: keys are let go where we do not
+        // see it.
+        keyRepeats().forget();
+    }
 }
 
 // The look's colours in every state of the widget: the form has decided
@@ -426,22 +428,13 @@ void QtFormView::applyLook(Control& control) {
 
 void QtFormView::propertyChanged(Control& control, Property property) {
     apply(control, property);
-    if (property == Property::Text || property == Property::Tag) {
-        applyAccessible(control);
-    }
-    if (property == Property::Text && control.live) {
-        live_ = &control;
-        // Once the handler that changed it is done: after the focus change
-        // that comes with a call, whose speech would cut the announcement off.
-        announcement_.start(0);
-    }
 }
 
-void QtFormView::announce() {
-    if (QWidget* w = live_ != nullptr ? widgetFor(*live_) : nullptr; w != nullptr) {
-        QAccessibleEvent shown(w, QAccessible::ObjectShow);
-        QAccessible::updateAccessibility(&shown);
-    }
+// Screen readers speak a notification as it shows, whatever has the focus.
+void QtFormView::announce(const std::string& text) {
+    announcer_->setAccessibleName(QString::fromStdString(text));
+    QAccessibleEvent shown(announcer_, QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&shown);
 }
 
 void QtFormView::apply(Control& control, Property property) {
@@ -473,6 +466,9 @@ void QtFormView::apply(Control& control, Property property) {
             if (auto* button = dynamic_cast<QAbstractButton*>(w)) {
                 button->setDown(control.down());
             }
+            break;
+        case Property::Accessible:
+            applyAccessible(control);
             break;
         case Property::Tag:
         case Property::ToolTipText:
@@ -543,9 +539,9 @@ bool QtFormView::reportKey(const QKeyEvent* key, bool press) {
     }
     const auto time = static_cast<std::uint64_t>(key->timestamp());
     if (press) {
-        form_.keyDown(k, repeats_.press(key->key(), key->isAutoRepeat(), time));
+        form_.keyDown(k, keyRepeats().press(key->key(), key->isAutoRepeat(), time));
     } else if (!key->isAutoRepeat()) {
-        repeats_.release(key->key(), time);
+        keyRepeats().release(key->key(), time);
         form_.keyUp(k);
     }
     return true;
@@ -587,9 +583,9 @@ void QtFormView::paintEvent(QPaintEvent* /*e*/) {
 
 void QtFormView::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
-    // The window becomes active right after it shows; the form raises
-    // Activate the first time only.
-    activation_.start(0);
+    // The window becomes active as it shows; the form raises Activate the
+    // first time only.
+    form_.activate();
 }
 
 void QtFormView::closeEvent(QCloseEvent* e) {

@@ -1,7 +1,9 @@
 // Qt 6 Widgets backend (Linux): draws a forms::Form as a widget tree and
 // reports the user's raw input to it, in twips. Every rule is the form's
 // (clicks, focus, tab order, keys, looks, scale, fonts, window state); this
-// backend carries them out and holds no state of its own beyond the widgets.
+// backend carries out what the form hands it, in the order it comes. Its
+// own state is what drawing needs: the widgets, the scale the window is
+// zoomed to, the decoded pictures and the keys' repeats.
 //
 // Implemented:
 //  - text boxes (read-only), labels, frames, push buttons (the graphical
@@ -16,7 +18,8 @@
 //  - tooltips; the window fitted to the screen at start, zoomed with its
 //    size, full screen; pictures drawn at 1x, 2x or 3x; the embedded fonts;
 //  - screen readers (AT-SPI): every control's name and description, cells
-//    and slots without a text interface, each call announced.
+//    and slots without a text interface, the form's announcements spoken
+//    through a notification of their own.
 // Not implemented: typing into a text box, the right button, the wheel, and
 // any key but the six above.
 #pragma once
@@ -24,7 +27,7 @@
 #include <QColor>
 #include <QFont>
 #include <QKeyEvent>
-#include <QTimer>
+#include <QLabel>
 #include <QWidget>
 #include <string>
 #include <unordered_map>
@@ -35,6 +38,10 @@
 namespace qtforms {
 
 QColor toQColor(forms::Color c);
+
+// On X, has the server repeat a held key with presses alone, so that every
+// release reported is the key let go (nothing elsewhere).
+void askForPlainKeyRepeats();
 
 // The pictures as drawn: each decoded from the drawing of the density in
 // use when first asked for, and smoothly scaled to the size it is shown at.
@@ -60,13 +67,10 @@ class QtFormView : public QWidget, public forms::FormObserver {
     QtFormView(const QtFormView&) = delete;
     QtFormView& operator=(const QtFormView&) = delete;
 
-    forms::Form& form() const { return form_; }
     // The widget that draws a control.
     QWidget* widgetFor(const forms::Control& control) const;
     // Pixel rectangle of a control in the view's coordinates.
     QRect pixelRect(const forms::Control& control) const;
-    // Twips to the view's pixels, as the board is drawn now.
-    const forms::Scale& scale() const { return scale_; }
 
     // Sizes and places the window for its screen before it is first shown:
     // the platform's scale, reduced only as far as needed for the whole
@@ -78,6 +82,7 @@ class QtFormView : public QWidget, public forms::FormObserver {
     void propertyChanged(forms::Control& control, forms::Property property) override;
     void focusChanged(forms::Control* control) override;
     void windowRequested(forms::WindowRequest request) override;
+    void announce(const std::string& text) override;
 
   protected:
     bool event(QEvent* e) override;
@@ -100,8 +105,6 @@ class QtFormView : public QWidget, public forms::FormObserver {
     void applyLook(forms::Control& control);
     void applyPicture(forms::Control& control);
     void applyAccessible(forms::Control& control);
-    // Tells screen readers of the live control's new name.
-    void announce();
     // Places every widget, and sets every font and picture, at scale_.
     void layoutAll();
     // The scale for the view's size: the base scale, zoomed to fill it.
@@ -123,11 +126,10 @@ class QtFormView : public QWidget, public forms::FormObserver {
     Pictures pictures_;
     forms::FontFamilies families_;
     std::unordered_map<const forms::Control*, QWidget*> widgets_;
-    forms::KeyRepeats repeats_;
     bool frameChecked_ = true;  // until openOnScreen asks for a check
-    QTimer activation_;         // raises Activate once the window has first shown
-    QTimer announcement_;       // announces live_ once the change's handler is done
-    forms::Control* live_ = nullptr;
+    // What screen readers speak the form's announcements from: a
+    // notification under every control, one pixel, with nothing to draw.
+    QLabel* announcer_;
 };
 
 }  // namespace qtforms

@@ -15,6 +15,11 @@
 
 namespace qtforms {
 
+forms::KeyRepeats& keyRepeats() {
+    static forms::KeyRepeats repeats;
+    return repeats;
+}
+
 void registerEmbeddedFonts() {
     QDirIterator it(QStringLiteral(":/fonts"));
     while (it.hasNext()) {
@@ -48,18 +53,17 @@ class FreshKeysOnly : public QObject {
         const auto time = static_cast<std::uint64_t>(key.timestamp());
         bool acts = false;
         if (e->type() == QEvent::KeyPress) {
-            acts = keys_.press(key.key(), repeats_.press(key.key(), key.isAutoRepeat(), time));
+            acts = keys_.press(key.key(), keyRepeats().press(key.key(), key.isAutoRepeat(), time));
         } else if (key.isAutoRepeat()) {
             acts = keys_.press(key.key(), true);  // the release half of a repeat
         } else {
-            repeats_.release(key.key(), time);
+            keyRepeats().release(key.key(), time);
             acts = keys_.release(key.key());
         }
         return !acts;
     }
 
   private:
-    forms::KeyRepeats repeats_;
     forms::ModalKeys keys_;
 };
 

@@ -3,9 +3,15 @@
 
 #include <QWidget>
 
+#include "forms/form.h"
 #include "forms/platform.h"
 
 namespace qtforms {
+
+// The keys held down and the repeats of each, as the whole program sees
+// them: fed by the board window and by the boxes, whichever has the
+// keyboard, so that a key held down as a box opens is known for held there.
+forms::KeyRepeats& keyRepeats();
 
 // Registers the fonts embedded in the executable. Call once, after the
 // QApplication exists and before any window is built.

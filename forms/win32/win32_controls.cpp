@@ -67,8 +67,7 @@ void Win32FormView::create(Control& control, HWND parent) {
         case Kind::TextBox:
             cls = WC_EDITW;
             style |= ES_AUTOHSCROLL | ES_READONLY | ES_NOHIDESEL;
-            style |= centred ? ES_CENTER
-                             : (control.alignment == forms::Alignment::Right ? ES_RIGHT : ES_LEFT);
+            style |= centred ? ES_CENTER : ES_LEFT;
             exStyle = WS_EX_CLIENTEDGE;
             break;
         case Kind::Label:
@@ -109,7 +108,22 @@ void Win32FormView::create(Control& control, HWND parent) {
         create(*c, h);
     }
     applyAccessible(control);
-    applyLiveSetting(control);
+}
+
+// A static box of one pixel under every control, with nothing to draw: the
+// live region that screen readers hear the form's announcements from.
+void Win32FormView::createAnnouncer() {
+    announcer_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT, 0, 0, 1, 1,
+                                 hwnd_, nullptr, instance_, nullptr);
+    SetWindowPos(announcer_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (annotations_ == nullptr) {
+        return;
+    }
+    VARIANT assertive{};
+    assertive.vt = VT_I4;
+    assertive.lVal = kLiveAssertive;
+    annotations_->SetHwndProp(announcer_, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                              kLiveSettingProperty, assertive);
 }
 
 // The name and description the form gives, as dynamic annotations: MSAA
@@ -126,17 +140,6 @@ void Win32FormView::applyAccessible(Control& control) {
                                  widen(a.description).c_str());
 }
 
-void Win32FormView::applyLiveSetting(const Control& control) {
-    if (!control.live || annotations_ == nullptr) {
-        return;
-    }
-    VARIANT assertive{};
-    assertive.vt = VT_I4;
-    assertive.lVal = kLiveAssertive;
-    annotations_->SetHwndProp(hwndFor(control), static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
-                              kLiveSettingProperty, assertive);
-}
-
 void Win32FormView::clearAccessible() {
     if (annotations_ == nullptr) {
         return;
@@ -146,6 +149,8 @@ void Win32FormView::clearAccessible() {
         annotations_->ClearHwndProps(h, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
                                      props.data(), static_cast<int>(props.size()));
     }
+    annotations_->ClearHwndProps(announcer_, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                 props.data(), static_cast<int>(props.size()));
 }
 
 void Win32FormView::setFont(const Control& control, HFONT font, bool redraw) {
@@ -243,6 +248,9 @@ void Win32FormView::paintWindow() {
 }
 
 LRESULT Win32FormView::controlColour(HDC dc, HWND child) {
+    if (child == announcer_) {
+        return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+    }
     const auto it = controls_.find(child);
     if (it == controls_.end()) {
         return reinterpret_cast<LRESULT>(gdi_.brush(colourOf(form_.backColor)));

@@ -18,11 +18,6 @@ using forms::widen;
 
 namespace {
 
-// Posted after the window shows: the form's Activate, raised once.
-constexpr UINT kActivateMessage = WM_APP + 1;
-// Posted when a live control changes: its announcement, once the handler
-// that changed it is done (wParam: the control's window).
-constexpr UINT kAnnounceMessage = WM_APP + 2;
 // EVENT_OBJECT_LIVEREGIONCHANGED, which the headers give only to programs
 // for Windows 8 and later; Windows 7 passes it on unheard.
 constexpr DWORD kLiveRegionChanged = 0x8019;
@@ -73,6 +68,7 @@ Win32FormView::Win32FormView(forms::Form& form, HINSTANCE instance)
     for (Control* c : form.children()) {
         create(*c, hwnd_);
     }
+    createAnnouncer();
     // Focus rectangles always show: the keyboard is the form's, not the
     // dialog manager's, which would otherwise hide them until Tab is seen.
     SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL),
@@ -124,12 +120,12 @@ void Win32FormView::rescale() {
     }
 }
 
-// The window is painted from the loop, after the form's Activate: painted
-// before it, it would be painted twice over, the form's first changes
-// (the focus, the draw button disabled) redrawing most of it again.
+// The form's Activate comes as soon as the window shows, before the loop
+// paints it: painted before, it would be painted twice over, the form's
+// first changes (the focus, the draw button disabled) redrawing most of it.
 void Win32FormView::show(int showCommand) {
     ShowWindow(hwnd_, showCommand);
-    PostMessageW(hwnd_, kActivateMessage, 0, 0);
+    form_.activate();
 }
 
 int Win32FormView::run() {
@@ -234,13 +230,6 @@ LRESULT Win32FormView::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
                 SetFocus(hwndFor(*c));
             }
             return 0;
-        case kActivateMessage:
-            form_.activate();
-            return 0;
-        case kAnnounceMessage:
-            NotifyWinEvent(kLiveRegionChanged, reinterpret_cast<HWND>(wParam), OBJID_CLIENT,
-                           CHILDID_SELF);
-            return 0;
         case WM_CLOSE:
             form_.unload();
             DestroyWindow(hwnd_);
@@ -283,19 +272,17 @@ LRESULT Win32FormView::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 void Win32FormView::propertyChanged(Control& control, Property property) {
     apply(control, property);
-    if (property != Property::Text && property != Property::Tag) {
-        return;
+}
+
+// The announcer takes the text as its name, and clients that follow it and
+// screen readers that listen to live regions read it out.
+void Win32FormView::announce(const std::string& text) {
+    if (annotations_ != nullptr) {
+        annotations_->SetHwndPropStr(announcer_, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                     PROPID_ACC_NAME, widen(text).c_str());
     }
-    applyAccessible(control);
-    if (property == Property::Text && control.live) {
-        // A call: clients that follow the control read out its new name; the
-        // live region is announced after the focus change that comes with
-        // the call, whose speech would cut it off.
-        if (const HWND h = hwndFor(control); h != nullptr) {
-            NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, h, OBJID_CLIENT, CHILDID_SELF);
-            PostMessageW(hwnd_, kAnnounceMessage, reinterpret_cast<WPARAM>(h), 0);
-        }
-    }
+    NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, announcer_, OBJID_CLIENT, CHILDID_SELF);
+    NotifyWinEvent(kLiveRegionChanged, announcer_, OBJID_CLIENT, CHILDID_SELF);
 }
 
 void Win32FormView::apply(Control& control, Property property) {
@@ -341,6 +328,9 @@ void Win32FormView::apply(Control& control, Property property) {
             } else {
                 SendMessageW(h, BM_SETSTATE, control.down() ? TRUE : FALSE, 0);
             }
+            break;
+        case Property::Accessible:
+            applyAccessible(control);
             break;
         case Property::Tag:
             break;

@@ -2,8 +2,8 @@
 // forms::Form with the system's own controls and reports the user's raw
 // input to it, in twips. Every rule is the form's (clicks, focus, tab
 // order, keys, looks, scale, fonts, window state); this backend carries
-// them out and holds no state of its own beyond the windows and the GDI
-// objects that draw them.
+// out what the form hands it, in the order it comes. Its own state is what
+// drawing needs: the windows, the scale, the GDI objects, the tooltip.
 //
 // Implemented:
 //  - text boxes (read-only EDIT controls, the line centred), labels (STATIC),
@@ -21,7 +21,8 @@
 //    pictures through GDI+ at 1x, 2x or 3x; the embedded fonts where the
 //    system lacks the layout's;
 //  - screen readers (MSAA and UI Automation, as dynamic annotations): every
-//    control's name and description, the big number a live region.
+//    control's name and description; the form's announcements through a
+//    live region of their own.
 // Not implemented: typing into a text box, the right button, the wheel, any
 // key but the six above, and high-contrast colours (the form fixes the
 // system colours).
@@ -68,7 +69,7 @@ class Win32FormView : public forms::FormObserver {
     // Twips to the client area's pixels, as the board is drawn now.
     const forms::Scale& scale() const { return scale_; }
 
-    // Shows the window; the form's Activate follows from the loop.
+    // Shows the window, then raises the form's Activate.
     void show(int showCommand);
     // Runs the message loop until the program ends; returns its status.
     int run();
@@ -76,6 +77,7 @@ class Win32FormView : public forms::FormObserver {
     void propertyChanged(forms::Control& control, forms::Property property) override;
     void focusChanged(forms::Control* control) override;
     void windowRequested(forms::WindowRequest request) override;
+    void announce(const std::string& text) override;
 
   private:
     // The window (win32_form_view.cpp).
@@ -114,10 +116,10 @@ class Win32FormView : public forms::FormObserver {
     // size given; the next frame change applies them.
     void pad(HWND h, const forms::Control& control, int width, int height);
     int paddingOf(HWND h) const;
-    // What screen readers are told of a control; the big number is also a
-    // live region. clearAccessible takes it all back from every control.
+    // What screen readers are told of a control. clearAccessible takes it
+    // all back from every control and the announcer.
     void applyAccessible(forms::Control& control);
-    void applyLiveSetting(const forms::Control& control);
+    void createAnnouncer();
     void clearAccessible();
     // Paints a frame or a picture box: its back colour, then its picture,
     // or a frame's etched edge.
@@ -132,6 +134,7 @@ class Win32FormView : public forms::FormObserver {
     HINSTANCE instance_;
     HWND hwnd_ = nullptr;
     HWND tip_ = nullptr;
+    HWND announcer_ = nullptr;  // the live region of the form's announcements
     forms::Scale scale_;
     double baseScale_ = 1.0 / forms::kTwipsPerPixel;  // pixels per twip before any zoom
     UINT dpi_ = 96;

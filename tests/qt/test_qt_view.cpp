@@ -20,7 +20,6 @@ struct Fakes : forms::Question, forms::FatalReport, forms::Random, forms::Clock,
         return Answer::Yes;
     }
     void report(const std::string& message) override { reports.push_back(message); }
-    void reseed() override {}
     float next() override { return 0.0F; }  // always number 1
     forms::LocalTime now() override { return {2026, 3, 7, 9, 5, 3}; }
     forms::NativePath path() override { return folder; }

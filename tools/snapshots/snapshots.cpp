@@ -35,11 +35,10 @@ class FixedClock : public forms::Clock {
     forms::LocalTime now() override { return {2024, 12, 24, 21, 30, 0}; }
 };
 
-// One fixed stream of values: reseeding does not restart it, so draws
-// differ from each other but not from run to run.
-class SeededRandom : public forms::Random {
+// One fixed stream of values, so that draws differ from each other but not
+// from run to run.
+class FixedRandom : public forms::Random {
   public:
-    void reseed() override {}
     float next() override { return static_cast<float>(engine_() >> 8U) * 0x1p-24F; }
 
   private:
@@ -147,7 +146,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     FixedClock clock;
-    SeededRandom random;
+    FixedRandom random;
     YesQuestion question;
     StderrFatalReport fatal;
 
