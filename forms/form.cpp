@@ -20,23 +20,26 @@ float toPoints(FontSize4 size) {
 }
 
 bool KeyRepeats::press(int key, bool autoRepeat, std::uint64_t time) {
-    const auto it = std::find_if(released_.begin(), released_.end(),
-                                 [key](const auto& r) { return r.first == key; });
+    const auto byKey = [key](const auto& k) { return k.first == key; };
+    const auto it = std::find_if(released_.begin(), released_.end(), byKey);
     const bool sameInstant = it != released_.end() && time != 0 && it->second == time;
     if (it != released_.end()) {
         released_.erase(it);
     }
-    const bool held = std::find(down_.begin(), down_.end(), key) != down_.end();
-    if (!held) {
-        down_.push_back(key);
+    bool held = false;
+    if (const auto down = std::find_if(down_.begin(), down_.end(), byKey); down != down_.end()) {
+        held = time == 0 || down->second == 0 || time - down->second <= kLongestRepeatGap;
+        down->second = time;
+    } else {
+        down_.emplace_back(key, time);
     }
     return autoRepeat || sameInstant || held;
 }
 
 void KeyRepeats::release(int key, std::uint64_t time) {
-    std::erase(down_, key);
-    const auto it = std::find_if(released_.begin(), released_.end(),
-                                 [key](const auto& r) { return r.first == key; });
+    const auto byKey = [key](const auto& k) { return k.first == key; };
+    std::erase_if(down_, byKey);
+    const auto it = std::find_if(released_.begin(), released_.end(), byKey);
     if (it != released_.end()) {
         it->second = time;
     } else {

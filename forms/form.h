@@ -77,16 +77,22 @@ struct Look {
 // The keys the window reacts to, as a backend reports them.
 enum class Key { Tab, BackTab, Space, Enter, Escape, F11 };
 
-// Tells the system's repeats of a key held down from new presses: a press
-// of a key that is still down (pressed, and not let go since) is a repeat,
-// as is any press the platform marks. For a platform that sends each
-// repeat as a release and a press at the same instant and does not always
-// mark them as repeats, a press at the very instant its key was let go is
-// a repeat too. Keys are the platform's own codes; times its clock, in ms,
-// with 0 for an event that carries no time (one a program made, or passed
-// on).
+// Tells the system's repeats of a key held down from new presses. A press
+// of a key that is still down (pressed, not let go since, and pressed last
+// no longer ago than a repeat can follow) is a repeat, as is any press the
+// platform marks. For a platform that sends each repeat as a release and a
+// press at the same instant and does not always mark them, a press at the
+// very instant its key was let go is a repeat too. Keys are the platform's
+// own codes; times its clock, in ms, with 0 for an event that carries no
+// time (one a program made, or passed on).
 class KeyRepeats {
   public:
+    // The longest a system waits before it repeats a held key (its repeat
+    // delay, which a user may set up to a second), with room to spare. A
+    // release lost on the way (the key let go as a box closed) stops
+    // counting once this long has passed.
+    static constexpr std::uint64_t kLongestRepeatGap = 1200;
+
     // A key went down; returns whether the press is a repeat.
     bool press(int key, bool autoRepeat, std::uint64_t time);
     void release(int key, std::uint64_t time);
@@ -95,7 +101,7 @@ class KeyRepeats {
 
   private:
     std::vector<std::pair<int, std::uint64_t>> released_;  // key, when
-    std::vector<int> down_;
+    std::vector<std::pair<int, std::uint64_t>> down_;      // key, last pressed
 };
 
 // Which keys a box the program opens (the question, the error box) may act

@@ -247,6 +247,16 @@ TEST(Form, ABoxActsOnlyOnKeysPressedAfterItOpened) {
     EXPECT_TRUE(press(kEnter, false, 2000));  // pressed afresh
     EXPECT_TRUE(release(kEnter, 0));          // events that carry no time
     EXPECT_TRUE(press(kEnter, false, 0));
+
+    // Repeats that come as presses alone; a release lost on the way holds a
+    // key no longer than a repeat could take to follow.
+    forms::KeyRepeats plain;
+    EXPECT_FALSE(plain.press(kSpace, false, 5000));
+    EXPECT_TRUE(plain.press(kSpace, false, 5660));
+    EXPECT_TRUE(plain.press(kSpace, false, 5700));
+    EXPECT_FALSE(plain.press(kSpace, false, 8000));
+    plain.release(kSpace, 8100);
+    EXPECT_FALSE(plain.press(kSpace, false, 8200));
 }
 
 // When the focused control stops taking input, by itself or with its frame,

@@ -299,7 +299,10 @@ def screen_reader(program, folder):
         desktop.key("Return")
 
         desktop.click(*board.centre(ESTRAI))
-        orca.expect(f"Numero chiamato: {board.wait_calls(3, 'a draw by Estrai')[-1]}")
+        drawn = board.wait_calls(3, 'a draw by Estrai')[-1]
+        orca.expect(f"Numero chiamato: {drawn}")
+        desktop.double_click(*board.centre(slot_twips(0)))  # the draw cancelled
+        orca.expect(f"Numero annullato: {drawn}")
         board.close()
     finally:
         desktop.close()
