@@ -13,9 +13,6 @@ Color resolveColor(Color c) {
             return rgb(128, 128, 128);
         case 13:  // highlight
             return rgb(49, 106, 197);
-        case 5:  // window background
-            return rgb(255, 255, 255);
-        case 8:   // window text
         case 18:  // button text
             return rgb(0, 0, 0);
         case 15:  // button face

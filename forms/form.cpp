@@ -28,7 +28,7 @@ bool KeyRepeats::press(int key, bool autoRepeat, std::uint64_t time) {
     }
     bool held = false;
     if (const auto down = std::find_if(down_.begin(), down_.end(), byKey); down != down_.end()) {
-        held = time == 0 || down->second == 0 || time - down->second <= kLongestRepeatGap;
+        held = time - down->second <= kLongestRepeatGap;
         down->second = time;
     } else {
         down_.emplace_back(key, time);

@@ -537,7 +537,7 @@ bool QtFormView::reportKey(const QKeyEvent* key, bool press) {
         default:
             return false;
     }
-    const auto time = static_cast<std::uint64_t>(key->timestamp());
+    const std::uint64_t time = keyTime(*key);
     if (press) {
         form_.keyDown(k, keyRepeats().press(key->key(), key->isAutoRepeat(), time));
     } else if (!key->isAutoRepeat()) {

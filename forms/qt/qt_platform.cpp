@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
@@ -18,6 +19,16 @@ namespace qtforms {
 forms::KeyRepeats& keyRepeats() {
     static forms::KeyRepeats repeats;
     return repeats;
+}
+
+std::uint64_t keyTime(const QKeyEvent& key) {
+    static const QElapsedTimer since = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return key.timestamp() != 0 ? static_cast<std::uint64_t>(key.timestamp())
+                                : static_cast<std::uint64_t>(since.elapsed()) + 1;
 }
 
 void registerEmbeddedFonts() {
@@ -50,7 +61,7 @@ class FreshKeysOnly : public QObject {
             return false;
         }
         const auto& key = *static_cast<const QKeyEvent*>(e);
-        const auto time = static_cast<std::uint64_t>(key.timestamp());
+        const std::uint64_t time = keyTime(key);
         bool acts = false;
         if (e->type() == QEvent::KeyPress) {
             acts = keys_.press(key.key(), keyRepeats().press(key.key(), key.isAutoRepeat(), time));

@@ -1,7 +1,9 @@
 // The platform interfaces as Qt provides them, and the embedded resources.
 #pragma once
 
+#include <QKeyEvent>
 #include <QWidget>
+#include <cstdint>
 
 #include "forms/form.h"
 #include "forms/platform.h"
@@ -12,6 +14,10 @@ namespace qtforms {
 // them: fed by the board window and by the boxes, whichever has the
 // keyboard, so that a key held down as a box opens is known for held there.
 forms::KeyRepeats& keyRepeats();
+// A key event's time for keyRepeats(): the system's, or for a copy passed
+// on without one (a screen reader's bridge posts such copies) the moment it
+// came, so that the gaps between presses still tell a held key.
+std::uint64_t keyTime(const QKeyEvent& key);
 
 // Registers the fonts embedded in the executable. Call once, after the
 // QApplication exists and before any window is built.

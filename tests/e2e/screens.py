@@ -221,7 +221,7 @@ class Orca:
 
     def __init__(self, desktop):
         home, env = desktop.home, desktop.env
-        self.path, self.seen = os.path.join(home, "speech"), 0
+        self.path, self.seen, self.env = os.path.join(home, "speech"), 0, env
         # English, whatever the machine's language, and no settings service.
         env.update(LC_ALL="C.UTF-8", LANGUAGE="", GSETTINGS_BACKEND="memory",
                    SPEECHD_ADDRESS=f"unix_socket:{home}/speechd.sock")
@@ -252,6 +252,17 @@ class Orca:
         desktop._spawn([*alone, "orca"])
         self.expect("Screen reader on", timeout=60)
 
+    def knows(self, title):
+        """Waits until the accessibility registry lists a window of that title:
+        until its program's bridge has registered, what it shows goes unheard."""
+        script = ("import sys, pyatspi\n"
+                  "apps = [a for a in pyatspi.Registry.getDesktop(0) if a is not None]\n"
+                  "sys.exit(not any(w is not None and w.name == sys.argv[1]"
+                  " for a in apps for w in a))")
+        wait_until(lambda: subprocess.run(["/usr/bin/python3", "-c", script, title], env=self.env,
+                                          capture_output=True, timeout=30).returncode == 0,
+                   f"the registry to list {title!r}", timeout=60)
+
     def expect(self, *patterns, timeout=20.0):
         """Waits until each pattern is found, in order, each in one utterance
         heard since the last expect; returns the utterances up to the last."""
@@ -275,6 +286,7 @@ def screen_reader(program, folder):
     try:
         orca = Orca(desktop)  # first, so that the board finds it running
         board = Board(desktop, program, folder)
+        orca.knows(TITLE)
         prompt = re.escape("SICURO DI VOLER COMINCIARE UNA NUOVA SORVINATA?")
         desktop.click(*board.centre(NUOVA))
         orca.expect(prompt)
