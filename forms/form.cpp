@@ -289,6 +289,7 @@ void Form::setDown(Control* button, bool down) {
 
 void Form::pointerPress(Point p) {
     const Step step(*this);
+    buttonDown_ = true;
     // A press whose release never came (the platform lost the pointer)
     // ends here: its button comes back up and will not click.
     setDown(std::exchange(pressed_, nullptr), false);
@@ -313,6 +314,7 @@ void Form::pointerMove(Point p) {
 
 void Form::pointerRelease(Point p) {
     const Step step(*this);
+    buttonDown_ = false;
     Control* pressed = std::exchange(pressed_, nullptr);
     if (pressed == nullptr) {
         return;
@@ -564,7 +566,11 @@ void Form::post(const Change& change) {
 void Form::deliver() {
     // Taken first: the backend may report more input while it shows these.
     const std::vector<Change> changes = std::exchange(pending_, {});
-    const std::vector<std::string> said = std::exchange(said_, {});
+    // Screen readers cut their speech short at every press of the mouse
+    // button, and may learn of the press only after the program has
+    // spoken: what a press made them say waits for its release.
+    const std::vector<std::string> said =
+        buttonDown_ ? std::vector<std::string>{} : std::exchange(said_, {});
     if (observer_ == nullptr) {
         return;
     }

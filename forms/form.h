@@ -410,6 +410,7 @@ class Form {
     bool failed_ = false;
     bool activated_ = false;
     bool fullScreen_ = false;
+    bool buttonDown_ = false;        // the left button is down
     int steps_ = 0;                  // input reports and handlers under way
     std::vector<Change> pending_;    // held back, in order
     std::vector<std::string> said_;  // announcements held back
