@@ -118,9 +118,51 @@ forms::Question::Answer Win32Question::ask(const std::string& prompt, const std:
     return answer == IDYES ? Answer::Yes : Answer::No;
 }
 
-void Win32FatalReport::report(const std::string& message) {
-    messageBox(owner_, message, forms::kErrorTitle, MB_OK | MB_ICONERROR | MB_TASKMODAL);
+namespace {
+bool reported = false;  // the program's first failure is shown
+}  // namespace
+
+void reportFailure(HWND owner, const std::string& message) {
+    if (std::exchange(reported, true)) {
+        return;
+    }
+    messageBox(owner, message, forms::kErrorTitle, MB_OK | MB_ICONERROR | MB_TASKMODAL);
     PostQuitMessage(1);
+}
+
+bool failureReported() {
+    return reported;
+}
+
+void Win32FatalReport::report(const std::string& message) {
+    reportFailure(owner_, message);
+}
+
+void writeStandard(DWORD which, const std::string& text) {
+    HANDLE out = GetStdHandle(which);
+    if ((out == nullptr || out == INVALID_HANDLE_VALUE) &&
+        AttachConsole(ATTACH_PARENT_PROCESS) != 0) {
+        out = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, 0, nullptr);
+    }
+    if (out == nullptr || out == INVALID_HANDLE_VALUE) {
+        return;  // nowhere to write: started from the desktop
+    }
+    DWORD mode = 0;
+    DWORD written = 0;
+    if (GetConsoleMode(out, &mode) != 0) {
+        const std::wstring wide = widen(text);
+        WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    std::string bytes;
+    for (const char c : text) {
+        if (c == '\n') {
+            bytes += '\r';
+        }
+        bytes += c;
+    }
+    WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 }  // namespace winforms
