@@ -1,12 +1,12 @@
 #include "forms/posix/posix_files.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <string>
 #include <string_view>
