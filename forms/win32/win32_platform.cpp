@@ -29,6 +29,27 @@ LRESULT CALLBACK escapeSaysNo(HWND box, UINT msg, WPARAM wParam, LPARAM lParam, 
     return DefSubclassProc(box, msg, wParam, lParam);
 }
 
+// While a box is open its owner is disabled, and the system drops the
+// commands of a disabled window. Windows lets no one maximize such a
+// window, but under X the window manager does, and the board stayed at its
+// old size in the grown frame, the rest of it black. So the owner follows
+// its frame as the window manager moves it in or out of maximized, and the
+// box keeps the activation.
+LRESULT CALLBACK ownerFollowsFrame(HWND owner, UINT msg, WPARAM wParam, LPARAM lParam,
+                                   UINT_PTR /*id*/, DWORD_PTR /*data*/) {
+    const WPARAM command = wParam & 0xFFF0U;
+    if (msg == WM_SYSCOMMAND && (command == SC_MAXIMIZE || command == SC_RESTORE) &&
+        IsWindowEnabled(owner) == 0) {
+        const HWND box = GetLastActivePopup(owner);
+        ShowWindow(owner, command == SC_MAXIMIZE ? SW_MAXIMIZE : SW_RESTORE);
+        if (box != owner) {
+            SetActiveWindow(box);
+        }
+        return 0;
+    }
+    return DefSubclassProc(owner, msg, wParam, lParam);
+}
+
 // Renames the buttons of the next message box this thread opens and centres
 // it on its owner: the system's boxes speak the system's language.
 thread_local HHOOK boxHook = nullptr;
@@ -99,8 +120,14 @@ int messageBox(HWND owner, const std::string& text, const std::string& title, UI
     boxKeys = &keys;
     const HHOOK keyHook =
         SetWindowsHookExW(WH_MSGFILTER, boxKeyFilter, nullptr, GetCurrentThreadId());
+    if (owner != nullptr) {
+        SetWindowSubclass(owner, ownerFollowsFrame, 1, 0);
+    }
     const int answer =
         MessageBoxW(owner, widen(text).c_str(), widen(title).c_str(), type | MB_SETFOREGROUND);
+    if (owner != nullptr) {
+        RemoveWindowSubclass(owner, ownerFollowsFrame, 1);
+    }
     if (keyHook != nullptr) {
         UnhookWindowsHookEx(keyHook);
     }
