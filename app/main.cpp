@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tabellone on Linux: the caller's board for the 90-number game, drawn with
 // Qt 6 Widgets. One window, one round log beside the executable.
 #include <QApplication>

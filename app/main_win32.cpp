@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tabellone on Windows: the caller's board for the 90-number game, drawn
 // with the system's own controls. One window, one round log beside the
 // executable.
