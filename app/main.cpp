@@ -80,6 +80,7 @@ int main(int argc, char** argv) {
         board::Tabellone tabellone({question, fatal, random, clock, folder, files});
         qtforms::QtFormView view(tabellone.form());
         question.setParent(&view);
+        fatal.setParent(&view);
 
         tabellone.form().load();
         if (tabellone.form().failed()) {
