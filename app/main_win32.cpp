@@ -1,10 +1,17 @@
+// SPDX-License-Identifier: MIT
 // Tabellone on Windows: the caller's board for the 90-number game, drawn
 // with the system's own controls. One window, one round log beside the
 // executable.
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "board/command_line.h"
 #include "board/tabellone.h"
 #include "forms/std_platform.h"
 #include "forms/win32/win32_clock.h"
@@ -12,8 +19,22 @@
 #include "forms/win32/win32_form_view.h"
 #include "forms/win32/win32_platform.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandLine*/,
-                    int showCommand) {
+namespace {
+
+// The arguments after the program's name, as the system splits its command
+// line, in UTF-8.
+std::vector<std::string> arguments() {
+    int count = 0;
+    LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> out;
+    for (int i = 1; words != nullptr && i < count; ++i) {
+        out.push_back(forms::narrow(words[i]));
+    }
+    LocalFree(static_cast<HLOCAL>(words));
+    return out;
+}
+
+int runBoard(HINSTANCE instance, int showCommand, winforms::Win32FatalReport& fatal) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     const winforms::ComApartment com;
@@ -24,7 +45,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
     forms::SeededRandom random;
     forms::Win32AppFolder folder;
     forms::Win32FileSystem files;
-    winforms::Win32FatalReport fatal;
     winforms::Win32Question question;
 
     board::Tabellone tabellone({question, fatal, random, clock, folder, files});
@@ -41,5 +61,30 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
     fatal.setOwner(view.hwnd());
     view.show(showCommand);
     const int status = view.run();
-    return tabellone.form().failed() ? 1 : status;
+    return tabellone.form().failed() || winforms::failureReported() ? 1 : status;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandLine*/,
+                    int showCommand) {
+    // The board's own options; anything else is refused before any window.
+    const board::CommandLine command = board::readCommandLine(arguments());
+    if (command.action != board::CommandLine::Action::Run) {
+        winforms::writeStandard(command.action == board::CommandLine::Action::Print
+                                    ? STD_OUTPUT_HANDLE
+                                    : STD_ERROR_HANDLE,
+                                command.text);
+        return command.status;
+    }
+    winforms::Win32FatalReport fatal;
+    try {
+        return runBoard(instance, showCommand, fatal);
+    } catch (...) {
+        // Made or run outside the form's handlers (the window, its
+        // pictures): reported all the same, in the error box.
+        fatal.setOwner(nullptr);
+        fatal.report(forms::fatalMessage(std::current_exception()));
+        return 1;
+    }
 }

@@ -31,7 +31,8 @@ enum class FileError {
     BadPath,      // a path whose form the system does not take
     TooManyOpen,
     SymlinkLoop,
-    TooLarge,
+    TooLarge,  // a write past the largest file the system or the program's limit allows
+    Overflow,  // a file too large for the system to open
     Busy,
     NoFolder,  // the folder of the executable could not be found
     Other,

@@ -2,6 +2,7 @@
 // narrow interface. The entry point creates the real ones; tests use fakes.
 #pragma once
 
+#include <exception>
 #include <stdexcept>
 #include <string>
 
@@ -30,6 +31,11 @@ class Question {
     virtual ~Question() = default;
     virtual Answer ask(const std::string& prompt, const std::string& title) = 0;
 };
+
+// The message for a failure that reached the top of the program: a
+// FatalError's own; for anything else, which the program did not foresee,
+// "Errore imprevisto: " and what the failure says of itself.
+std::string fatalMessage(const std::exception_ptr& failure);
 
 // Shows an untrapped failure to the user. The caller ends the program after.
 class FatalReport {

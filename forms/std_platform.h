@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Implementations of the platform interfaces that need nothing but the
-// standard library: the random generator. The local clock asks the
+// standard library: the random generator, and the message of a failure
+// (fatalMessage, declared with the interfaces). The local clock asks the
 // operating system (forms/posix/posix_clock.h, forms/win32/win32_clock.h).
 #pragma once
 

@@ -131,6 +131,8 @@ std::string italianReason(const forms::FileFailure& failure) {
             return "troppi collegamenti simbolici nel percorso";
         case FileError::TooLarge:
             return "il file ha raggiunto la dimensione massima consentita";
+        case FileError::Overflow:
+            return "il file è troppo grande per essere aperto";
         case FileError::Busy:
             return "il file è in uso da un altro programma";
         case FileError::NoFolder:

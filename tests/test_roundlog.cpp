@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -265,6 +266,36 @@ TEST(RoundLog, TwoBoardsOnOneLogOneFailing) {
     const std::string turn = fakes::record("90") + fakes::record("5");
     EXPECT_EQ(readFile(watched),
               fakes::kMorningHeader + turn + fakes::record("90") + "\"42altro\r\n");
+}
+
+// At the file-size limit (RLIMIT_FSIZE) a record fails as a full disk
+// does: not killed by SIGXFSZ, its own reason, the torn bytes taken back.
+// In a child, which starts with SIGXFSZ's default action (the end of it)
+// and has a limit of its own.
+TEST(RoundLog, TheFileSizeLimitFailsTheRecordNotTheBoard) {
+    TempDir dir;
+    const pid_t board = ::fork();
+    if (board == 0) {
+        ::signal(SIGXFSZ, SIG_DFL);
+        Log l(dir.path);
+        l.log.open();
+        l.log.appendHeader();
+        rlimit room{};  // the record of 7 passes it by 5 bytes
+        ::getrlimit(RLIMIT_FSIZE, &room);
+        room.rlim_cur = fakes::kMorningHeader.size() + 2;
+        ::setrlimit(RLIMIT_FSIZE, &room);
+        const std::string message = failure([&] { l.log.appendCall("7"); });
+        std::fprintf(stderr, "%s\n", message.c_str());
+        ::_exit(message.find("Motivo: il file ha raggiunto la dimensione massima consentita.") ==
+                        std::string::npos
+                    ? 1
+                    : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(board, &status, 0), board);
+    EXPECT_FALSE(WIFSIGNALED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "not the reason expected";
+    EXPECT_EQ(readFile(dir.logPath()), fakes::kMorningHeader);
 }
 
 TEST(RoundLog, EveryReasonIsItalianAndItsOwn) {

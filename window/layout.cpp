@@ -89,6 +89,10 @@ std::array<int, kCells> cellTabIndices() {
     return tab;
 }
 
+std::string programTitle() {
+    return "Tabellone " TABELLONE_VERSION;
+}
+
 std::unique_ptr<forms::Form> makeTabellone() {
     auto form = std::make_unique<forms::Form>("tabellone", "TABELLONE DELLA SORVINA", 12975, 10170);
     forms::Form& f = *form;
@@ -161,7 +165,7 @@ std::unique_ptr<forms::Form> makeTabellone() {
     stars(f, &numeri, 2, {8250, 5250, 2715, 2505}, 105);
     stars(f, &numeri, 7, {-60, 7200, 2715, 2505}, 107);
     Control& label4 = label(f, "Label4", &numeri, {8490, 8940, 1755, 285}, 108);
-    label4.setCaption("tabellone@example.org");
+    label4.setCaption(programTitle());
     label4.setBackColor(kTitleBar);
     label4.setForeColor(kYellow);
 

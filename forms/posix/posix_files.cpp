@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -303,9 +304,11 @@ FileFailure posixFailure(int error) {
         case ELOOP:
             reason = FileError::SymlinkLoop;
             break;
-        case EFBIG:
-        case EOVERFLOW:
+        case EFBIG:  // past the file system's largest file, or the process's limit
             reason = FileError::TooLarge;
+            break;
+        case EOVERFLOW:  // too large to be opened at all
+            reason = FileError::Overflow;
             break;
         case ETXTBSY:
         case EBUSY:
@@ -316,6 +319,13 @@ FileFailure posixFailure(int error) {
             break;
     }
     return FileFailure{reason, error, std::strerror(error)};
+}
+
+PosixFileSystem::PosixFileSystem(PosixAppendCalls calls) : calls_(calls) {
+    struct sigaction now {};
+    if (::sigaction(SIGXFSZ, nullptr, &now) == 0 && now.sa_handler == SIG_DFL) {
+        ::signal(SIGXFSZ, SIG_IGN);
+    }
 }
 
 std::unique_ptr<AppendFile> PosixFileSystem::openForAppend(const NativePath& path) {

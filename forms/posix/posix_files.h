@@ -21,10 +21,16 @@ struct PosixAppendCalls {
 // written and fsync'ed under an exclusive flock(2), held for that one
 // append: two boards on one log take turns, and neither cuts the other's
 // bytes when it takes back a record of its own.
+//
+// A record that would take the file past its size limit (RLIMIT_FSIZE)
+// must fail like any other write, not end the program: made while SIGXFSZ
+// has its default action (which kills), the seam has the process ignore
+// it, so the write fails with EFBIG and the record is taken back. A
+// handler the program set itself is left in place.
 class PosixFileSystem : public FileSystem {
   public:
-    PosixFileSystem() = default;
-    explicit PosixFileSystem(PosixAppendCalls calls) : calls_(calls) {}
+    PosixFileSystem() : PosixFileSystem(PosixAppendCalls{}) {}
+    explicit PosixFileSystem(PosixAppendCalls calls);
     std::unique_ptr<AppendFile> openForAppend(const NativePath& path) override;
 
   private:

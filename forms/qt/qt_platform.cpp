@@ -103,7 +103,7 @@ forms::Question::Answer QtQuestion::ask(const std::string& prompt, const std::st
 
 void QtFatalReport::report(const std::string& message) {
     QMessageBox box(QMessageBox::Critical, QString::fromUtf8(forms::kErrorTitle),
-                    QString::fromStdString(message), QMessageBox::Ok);
+                    QString::fromStdString(message), QMessageBox::Ok, parent_);
     box.button(QMessageBox::Ok)->setText(QString::fromUtf8(forms::kOkText));
     const FreshKeysOnly keys;
     box.exec();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QKeyEvent>
+#include <QPointer>
 #include <QWidget>
 #include <cstdint>
 
@@ -37,7 +38,13 @@ class QtQuestion : public forms::Question {
 // An error box, then the event loop is told to end with status 1.
 class QtFatalReport : public forms::FatalReport {
   public:
+    // The window the box is modal to, while it exists: the window manager
+    // gives the box the focus even while that window holds the mouse.
+    void setParent(QWidget* parent) { parent_ = parent; }
     void report(const std::string& message) override;
+
+  private:
+    QPointer<QWidget> parent_;
 };
 
 }  // namespace qtforms

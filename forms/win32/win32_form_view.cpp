@@ -5,9 +5,12 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
-#include <stdexcept>
+#include <exception>
+#include <string>
 
+#include "forms/platform.h"
 #include "forms/win32/win32_files.h"
+#include "forms/win32/win32_platform.h"
 
 namespace winforms {
 
@@ -42,7 +45,14 @@ Win32FormView::Win32FormView(forms::Form& form, HINSTANCE instance)
                             kWindowStyle | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
                             CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
     if (hwnd_ == nullptr) {
-        throw std::runtime_error("CreateWindowExW failed");
+        const DWORD error = GetLastError();
+        std::string message =
+            "Impossibile creare la finestra del tabellone.\n\nMotivo: errore di sistema " +
+            std::to_string(error);
+        if (const std::string text = forms::fileFailure(error).systemText; !text.empty()) {
+            message += " (" + text + ")";
+        }
+        throw forms::FatalError(message + ".\n\nIl tabellone verrà chiuso.");
     }
     dpi_ = dpiOf(hwnd_);
     // Sized and scaled first, so that each control is made at its place.
@@ -194,8 +204,13 @@ LRESULT CALLBACK Win32FormView::windowProc(HWND hwnd, UINT msg, WPARAM wParam, L
         return view->handle(msg, wParam, lParam);
     } catch (...) {
         // Nothing may unwind through the system's frames. The form reports
-        // its own handlers' failures; this is a failure of the backend.
-        PostQuitMessage(1);
+        // its own handlers' failures; this is a failure of the backend,
+        // reported in the same box. A paint that failed is not asked for
+        // again while the box is open.
+        if (msg == WM_PAINT) {
+            ValidateRect(hwnd, nullptr);
+        }
+        reportFailure(hwnd, forms::fatalMessage(std::current_exception()));
         return 0;
     }
 }

@@ -29,6 +29,27 @@ LRESULT CALLBACK escapeSaysNo(HWND box, UINT msg, WPARAM wParam, LPARAM lParam, 
     return DefSubclassProc(box, msg, wParam, lParam);
 }
 
+// While a box is open its owner is disabled, and the system drops the
+// commands of a disabled window. Windows lets no one maximize such a
+// window, but under X the window manager does, and the board stayed at its
+// old size in the grown frame, the rest of it black. So the owner follows
+// its frame as the window manager moves it in or out of maximized, and the
+// box keeps the activation.
+LRESULT CALLBACK ownerFollowsFrame(HWND owner, UINT msg, WPARAM wParam, LPARAM lParam,
+                                   UINT_PTR /*id*/, DWORD_PTR /*data*/) {
+    const WPARAM command = wParam & 0xFFF0U;
+    if (msg == WM_SYSCOMMAND && (command == SC_MAXIMIZE || command == SC_RESTORE) &&
+        IsWindowEnabled(owner) == 0) {
+        const HWND box = GetLastActivePopup(owner);
+        ShowWindow(owner, command == SC_MAXIMIZE ? SW_MAXIMIZE : SW_RESTORE);
+        if (box != owner) {
+            SetActiveWindow(box);
+        }
+        return 0;
+    }
+    return DefSubclassProc(owner, msg, wParam, lParam);
+}
+
 // Renames the buttons of the next message box this thread opens and centres
 // it on its owner: the system's boxes speak the system's language.
 thread_local HHOOK boxHook = nullptr;
@@ -99,8 +120,14 @@ int messageBox(HWND owner, const std::string& text, const std::string& title, UI
     boxKeys = &keys;
     const HHOOK keyHook =
         SetWindowsHookExW(WH_MSGFILTER, boxKeyFilter, nullptr, GetCurrentThreadId());
+    if (owner != nullptr) {
+        SetWindowSubclass(owner, ownerFollowsFrame, 1, 0);
+    }
     const int answer =
         MessageBoxW(owner, widen(text).c_str(), widen(title).c_str(), type | MB_SETFOREGROUND);
+    if (owner != nullptr) {
+        RemoveWindowSubclass(owner, ownerFollowsFrame, 1);
+    }
     if (keyHook != nullptr) {
         UnhookWindowsHookEx(keyHook);
     }
@@ -118,9 +145,51 @@ forms::Question::Answer Win32Question::ask(const std::string& prompt, const std:
     return answer == IDYES ? Answer::Yes : Answer::No;
 }
 
-void Win32FatalReport::report(const std::string& message) {
-    messageBox(owner_, message, forms::kErrorTitle, MB_OK | MB_ICONERROR | MB_TASKMODAL);
+namespace {
+bool reported = false;  // the program's first failure is shown
+}  // namespace
+
+void reportFailure(HWND owner, const std::string& message) {
+    if (std::exchange(reported, true)) {
+        return;
+    }
+    messageBox(owner, message, forms::kErrorTitle, MB_OK | MB_ICONERROR | MB_TASKMODAL);
     PostQuitMessage(1);
+}
+
+bool failureReported() {
+    return reported;
+}
+
+void Win32FatalReport::report(const std::string& message) {
+    reportFailure(owner_, message);
+}
+
+void writeStandard(DWORD which, const std::string& text) {
+    HANDLE out = GetStdHandle(which);
+    if ((out == nullptr || out == INVALID_HANDLE_VALUE) &&
+        AttachConsole(ATTACH_PARENT_PROCESS) != 0) {
+        out = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, 0, nullptr);
+    }
+    if (out == nullptr || out == INVALID_HANDLE_VALUE) {
+        return;  // nowhere to write: started from the desktop
+    }
+    DWORD mode = 0;
+    DWORD written = 0;
+    if (GetConsoleMode(out, &mode) != 0) {
+        const std::wstring wide = widen(text);
+        WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    std::string bytes;
+    for (const char c : text) {
+        if (c == '\n') {
+            bytes += '\r';
+        }
+        bytes += c;
+    }
+    WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 }  // namespace winforms

@@ -23,8 +23,15 @@ class Win32Question : public forms::Question {
     HWND owner_ = nullptr;
 };
 
-// The error box (error icon, titled as the window), then the message loop
-// is told to end with status 1.
+// The error box (error icon, titled as the window) over the owner, then
+// the message loop is told to end with status 1. Only the first failure of
+// the program is shown: one that comes while its box is open (a repaint
+// failing again) is passed over, as the program ends anyway.
+void reportFailure(HWND owner, const std::string& message);
+// Whether a failure has been reported: the program's status is then 1.
+bool failureReported();
+
+// The board's failures, through reportFailure.
 class Win32FatalReport : public forms::FatalReport {
   public:
     // The window whose failure it reports.
@@ -34,5 +41,11 @@ class Win32FatalReport : public forms::FatalReport {
   private:
     HWND owner_ = nullptr;
 };
+
+// Writes UTF-8 text to standard output or standard error (STD_OUTPUT_HANDLE,
+// STD_ERROR_HANDLE): to a console in UTF-16, to a file or a pipe as UTF-8
+// with CR LF line ends. A program of the windows subsystem started from a
+// command prompt has no handles of its own: it writes to that console.
+void writeStandard(DWORD which, const std::string& text);
 
 }  // namespace winforms

@@ -578,6 +578,27 @@ def worked_example(desktop, program, folder):
           f"written beside the program: {os.listdir(folder)}")
 
 
+def options(desktop, program, folder):
+    """--version and --help answer on standard output with status 0; anything
+    else, a Qt option among them, is refused on standard error with status 2,
+    before any window or log is made."""
+    exe = shutil.copy2(program, os.path.join(folder, desktop.program_name()))
+    for args, status, out, err in (
+            (["--version"], 0, r"Tabellone \d+(\.\d+)*\n", ""),
+            (["--help"], 0, r"Uso: tabellone \[--help \| --version\]\n(.*\n)+", ""),
+            (["-qwindowtitle", "Foo"], 2, "", r"tabellone: opzione non riconosciuta: «-qwindowtitle»\n")):
+        run = subprocess.run([*(["wine"] if desktop.wine else []), exe, *args], cwd=folder,
+                             env=desktop.env, capture_output=True, timeout=60)
+        said = [text.decode().replace("\r\n", "\n") for text in (run.stdout, run.stderr)]
+        check(run.returncode == status, f"{args}: status {run.returncode}, expected {status}")
+        check(re.fullmatch(out, said[0]), f"{args}: standard output {said[0]!r}")
+        check(re.match(err, said[1]) and (err or not said[1].strip()),
+              f"{args}: standard error {said[1]!r}")
+    check(os.listdir(folder) == [desktop.program_name()], "a log or another file was made")
+    check(not desktop.visible_windows(TITLE) and not desktop.visible_windows("Foo"),
+          "a window was shown")
+
+
 # Where the two backends must show the same colours: the strip's slots, the
 # strip's frame, the window's corner, and the cells' corners or, when it
 # covers them, the big number's red below its digits.
@@ -644,7 +665,7 @@ def same_look(desktop, program, folder, reference=None):
 
 SCENARIOS = {f.__name__: f for f in (start_and_new_round, calls_and_strip, keyboard,
                                      rounds_in_a_row, existing_log, log_cannot_open,
-                                     worked_example, same_look)}
+                                     worked_example, same_look, options)}
 
 
 

@@ -154,10 +154,16 @@ def maximized(size):
         desktop = open_desktop(size)
         try:
             board = Board(desktop, program, folder)
+            # Maximized while the question is open (its owner disabled): the
+            # board follows its frame all the same.
+            desktop.click(*board.centre(NUOVA))
+            wait_until(lambda: desktop.visible_windows(QUESTION_TITLE), "the question")
             desktop.click(*desktop.frame_buttons(board.window)[1])  # maximize
             wait_until(lambda: board.refresh() or board.window.width == size[0], "maximized")
             check_zoomed(board)
-            board.new_round_by_mouse()
+            desktop.key("Return")
+            wait_until(lambda: b"NUOVO GIRO DI SORVINA" in board.log(), "a round header")
+            wait_until(lambda: not desktop.visible_windows(QUESTION_TITLE), "the question gone")
             desktop.double_click(*board.centre(cell_twips(44)))
             check(board.wait_calls(1, "45 called") == [45], "a double-click on cell 45 calls 45")
             board.close()
