@@ -98,6 +98,10 @@ class KeyRepeats {
     void release(int key, std::uint64_t time);
     // Keys let go where the window could not see it (it lost the keyboard).
     void forget() { down_.clear(); }
+    // Forgets the keys that are not down as `held` tells.
+    void keepOnly(const std::function<bool(int)>& held) {
+        std::erase_if(down_, [&held](const auto& k) { return !held(k.first); });
+    }
 
   private:
     std::vector<std::pair<int, std::uint64_t>> released_;  // key, when

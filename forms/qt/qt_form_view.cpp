@@ -396,10 +396,8 @@ void QtFormView::changeEvent(QEvent* e) {
     if (e->type() == QEvent::WindowStateChange) {
         form_.noteFullScreen(isFullScreen());
     }
-    if (e->type() == QEvent::ActivationChange && QApplication::activeWindow() == nullptr) {
-        // Another program has the keyboard: keys are let go where we do not
-        // see it.
-        keyRepeats().forget();
+    if (e->type() == QEvent::ActivationChange) {
+        followHeldKeys();
     }
 }
 

@@ -39,9 +39,6 @@ namespace qtforms {
 
 QColor toQColor(forms::Color c);
 
-// On X, has the server repeat a held key with presses alone, so that every
-// release reported is the key let go (nothing elsewhere).
-void askForPlainKeyRepeats();
 
 // The pictures as drawn: each decoded from the drawing of the density in
 // use when first asked for, and smoothly scaled to the size it is shown at.

@@ -31,6 +31,17 @@ std::uint64_t keyTime(const QKeyEvent& key) {
                                 : static_cast<std::uint64_t>(since.elapsed()) + 1;
 }
 
+// While the keyboard was elsewhere (another program, or a box that closed
+// on a key's press while the window manager moved the focus), a release may
+// have gone where we never saw it: what the server holds now is held.
+void followHeldKeys() {
+    if (QApplication::activeWindow() == nullptr) {
+        keyRepeats().forget();
+    } else {
+        keyRepeats().keepOnly(keysHeldOnServer());
+    }
+}
+
 void registerEmbeddedFonts() {
     QDirIterator it(QStringLiteral(":/fonts"));
     while (it.hasNext()) {
@@ -53,6 +64,9 @@ class FreshKeysOnly : public QObject {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() == QEvent::WindowActivate && watched->isWindowType()) {
+            followHeldKeys();  // the box took the keyboard
+        }
         // A key passed on again (a screen reader's bridge holds each key
         // while it asks the reader, then posts a copy) was judged when it
         // first came.

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 
 #include "forms/form.h"
 #include "forms/platform.h"
@@ -19,6 +20,15 @@ forms::KeyRepeats& keyRepeats();
 // on without one (a screen reader's bridge posts such copies) the moment it
 // came, so that the gaps between presses still tell a held key.
 std::uint64_t keyTime(const QKeyEvent& key);
+// Keeps keyRepeats() to what the system holds down, as a window of the
+// program takes the keyboard or loses it.
+void followHeldKeys();
+// On X, has the server repeat a held key with presses alone, so that every
+// release reported is the key let go.
+void askForPlainKeyRepeats();
+// Which of the keys the board uses (Qt's codes) the X server holds down now;
+// any other key, none. Where there is no X server, every key.
+std::function<bool(int)> keysHeldOnServer();
 
 // Registers the fonts embedded in the executable. Call once, after the
 // QApplication exists and before any window is built.

@@ -63,8 +63,7 @@ def full_disk(desktop, program, folder):
         check_error_box(desktop, board.proc)
         check(board.log() == board.logged, f"the log ends {board.log()[-40:]!r}")
     finally:
-        desktop.close()  # nothing may hold the disk open
-        as_root("umount", "-l", disk)
+        as_root("umount", "-l", disk)  # gone once nothing holds it open
 
 
 HOLD = 1.5  # seconds a key is held: the caller's own pace, well past X's repeat delay
