@@ -138,10 +138,10 @@ void Board::show() {
     }
     numeri_.setVisible(!round_.displayOpen);
     // While the board covers it, the big number is no one's to read.
-    estratto_.setAccessible(
-        {round_.displayOpen && round_.shown != 0 ? "Numero chiamato: " + std::to_string(round_.shown)
-                                                 : "",
-         ""});
+    estratto_.setAccessible({round_.displayOpen && round_.shown != 0
+                                 ? "Numero chiamato: " + std::to_string(round_.shown)
+                                 : "",
+                             ""});
 
     const float freeSize = forms::toPoints(defaultsize_);
     for (int i = 0; i < window::kCells; ++i) {

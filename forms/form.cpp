@@ -470,27 +470,28 @@ bool Form::dispatch(const std::function<void()>& handler) {
     deliver();
     Control* const focus = focus_;
     const bool fullScreen = fullScreen_;
-    std::string message;
+    std::exception_ptr failure;
     {
         const Step step(*this);
         try {
             handler();
-            return true;
-        } catch (const FatalError& e) {
-            message = e.what();
-        } catch (const std::exception& e) {
-            message = std::string("Errore imprevisto: ") + e.what();
+        } catch (...) {
+            failure = std::current_exception();
         }
-        // None of a failed handler's work is shown: the report stands over
-        // the window as it was before it.
-        pending_.clear();
-        said_.clear();
-        focus_ = focus;
-        fullScreen_ = fullScreen;
+        if (failure) {
+            // None of a failed handler's work is shown: the report stands
+            // over the window as it was before it.
+            pending_.clear();
+            said_.clear();
+            focus_ = focus;
+            fullScreen_ = fullScreen;
+        }
     }
-    failed_ = true;
-    if (fatalReport_ != nullptr) {
-        fatalReport_->report(message);
+    if (failure) {
+        failed_ = true;
+        if (fatalReport_ != nullptr) {
+            fatalReport_->report(fatalMessage(failure));
+        }
     }
     return true;
 }

@@ -76,21 +76,23 @@ void expectRows(Round r, const std::vector<Row>& rows) {
 }
 
 TEST(Round, CallsCancelsAndRounds) {
-    expectRows({}, {
-        {"fresh", "called | strip - - - | shown 0 closed | play draw"},
-        {"call 7", "called 7 | strip 7 - - | shown 7 open | play draw"},
-        {"call 7", "called 7 | strip 7 - - | shown 7 open | play draw"},  // called already
-        {"close", "called 7 | strip 7 - - | shown 7 closed | play draw"},
-        {"call 10", "called 7 10 | strip 10 7 - | shown 10 open | play draw"},
-        {"call 90", "called 7 10 90 | strip 90 10 7 | shown 90 open | play draw"},
-        {"call 1", "called 1 7 10 90 | strip 1 90 10 | shown 1 open | play draw"},
-        {"cancel 1", "called 1 7 10 | strip 1 - 10 | shown 1 open | play draw"},  // 7 stays
-        {"cancel 1", "called 1 7 10 | strip 1 - 10 | shown 1 open | play draw"},  // empty slot
-        {"call 42", "called 1 7 10 42 | strip 42 1 - | shown 42 open | play draw"},
-        {"call 90", "called 1 7 10 42 90 | strip 90 42 1 | shown 90 open | play draw"},
-        // A new round while the big number shows: it stays up, every mark goes.
-        {"fresh", "called | strip - - - | shown 90 open | play draw"},
-    });
+    expectRows(
+        {},
+        {
+            {"fresh", "called | strip - - - | shown 0 closed | play draw"},
+            {"call 7", "called 7 | strip 7 - - | shown 7 open | play draw"},
+            {"call 7", "called 7 | strip 7 - - | shown 7 open | play draw"},  // called already
+            {"close", "called 7 | strip 7 - - | shown 7 closed | play draw"},
+            {"call 10", "called 7 10 | strip 10 7 - | shown 10 open | play draw"},
+            {"call 90", "called 7 10 90 | strip 90 10 7 | shown 90 open | play draw"},
+            {"call 1", "called 1 7 10 90 | strip 1 90 10 | shown 1 open | play draw"},
+            {"cancel 1", "called 1 7 10 | strip 1 - 10 | shown 1 open | play draw"},  // 7 stays
+            {"cancel 1", "called 1 7 10 | strip 1 - 10 | shown 1 open | play draw"},  // empty slot
+            {"call 42", "called 1 7 10 42 | strip 42 1 - | shown 42 open | play draw"},
+            {"call 90", "called 1 7 10 42 90 | strip 90 42 1 | shown 90 open | play draw"},
+            // A new round while the big number shows: it stays up, every mark goes.
+            {"fresh", "called | strip - - - | shown 90 open | play draw"},
+        });
 }
 
 // Estrai may draw after a call while any number is free, and again once
@@ -158,8 +160,8 @@ TEST(Board, AnEveningAtTheBoard) {
     EXPECT_EQ(rig.strip(), (Strings{"", "7", ""}));
     rig.newRound();
     for (int i = 0; i < window::kCells; ++i) expectFree(rig.cell(i));
-    EXPECT_EQ(rig.logBytes(), fakes::kMorningHeader + record("7") + record("90") +
-                                  fakes::kMorningHeader);
+    EXPECT_EQ(rig.logBytes(),
+              fakes::kMorningHeader + record("7") + record("90") + fakes::kMorningHeader);
 }
 
 // A caller with no mouse: Tab and Enter alone play a round. After a call or

@@ -77,9 +77,8 @@ std::string nameOf(const forms::Control* control) {
     if (control == nullptr) {
         return "-";
     }
-    return control->index() >= 0
-               ? control->name() + "(" + std::to_string(control->index()) + ")"
-               : control->name();
+    return control->index() >= 0 ? control->name() + "(" + std::to_string(control->index()) + ")"
+                                 : control->name();
 }
 
 constexpr std::array<const char*, 8> kPropertyNames{"Text",    "Tag",  "Font", "Visible",

@@ -39,7 +39,6 @@ namespace qtforms {
 
 QColor toQColor(forms::Color c);
 
-
 // The pictures as drawn: each decoded from the drawing of the density in
 // use when first asked for, and smoothly scaled to the size it is shown at.
 // A change of density drops every picture of the old one.

@@ -44,12 +44,12 @@ std::function<bool(int)> keysHeldOnServer() {
     XQueryKeymap(display, keymap.data());
     return [display, keymap](int key) {
         constexpr std::array<std::pair<int, KeySym>, 7> kSyms{{{Qt::Key_Return, XK_Return},
-                                                              {Qt::Key_Enter, XK_KP_Enter},
-                                                              {Qt::Key_Space, XK_space},
-                                                              {Qt::Key_Tab, XK_Tab},
-                                                              {Qt::Key_Backtab, XK_Tab},
-                                                              {Qt::Key_Escape, XK_Escape},
-                                                              {Qt::Key_F11, XK_F11}}};
+                                                               {Qt::Key_Enter, XK_KP_Enter},
+                                                               {Qt::Key_Space, XK_space},
+                                                               {Qt::Key_Tab, XK_Tab},
+                                                               {Qt::Key_Backtab, XK_Tab},
+                                                               {Qt::Key_Escape, XK_Escape},
+                                                               {Qt::Key_F11, XK_F11}}};
         for (const auto& [qtKey, sym] : kSyms) {
             if (qtKey == key) {
                 const unsigned code = XKeysymToKeycode(display, sym);
