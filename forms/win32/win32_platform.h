@@ -11,6 +11,12 @@
 
 namespace winforms {
 
+// Whether a WM_KEYDOWN or WM_SYSKEYDOWN repeats a key held down: bit 30 of
+// its lParam says the key was already down.
+inline bool repeatedPress(LPARAM lParam) {
+    return (static_cast<unsigned long>(lParam) & (1UL << 30U)) != 0;
+}
+
 // The system's message box with "Sì" and "No" whatever the system's
 // language; no icon, Yes the default, centred on the owner.
 class Win32Question : public forms::Question {
