@@ -323,7 +323,7 @@ windows_tables() {
     wcalls() {
         awk -v w="$1" -v k="$2" '
             $1 == w && $2 == "phase_ms" && $3 == "before_main" {if (run) print ms, n; run++; ms = 0; n = 0}
-            $1 == w && $2 == "call_ms" && $4 == k && $3 !~ /^(second_paint|new_round|first_call|big_number_closed|later_call|(first|later)_(big_number|cells_again))$/ {ms += $5; n += $7}
+            $1 == w && $2 == "call_ms" && $4 == k && $3 !~ /^(second_paint|new_round|first_call|big_number_closed|later_call|next_round|(first|later)_(big_number|cells_again))$/ {ms += $5; n += $7}
             END {if (run) print ms, n}' "$parts" >"$disk/calls.txt"
         printf '%s | %s' "$(awk '{print $1}' "$disk/calls.txt" | median)" \
             "$(awk '{print $2}' "$disk/calls.txt" | median)"
@@ -420,6 +420,7 @@ windows_tables() {
     echo "| first call (the big number shown) | $(wphase board first_call) | $(wphase baseline first_big_number) |"
     echo "| big number closed (the cells shown again) | $(wphase board big_number_closed) | $(wphase baseline first_cells_again) |"
     echo "| a later call | $(wphase board later_call) | $(wphase baseline later_big_number) |"
+    echo "| the next round (two cells called to free) | $(wphase board next_round) | |"
     echo
     echo "| calls to the first paint, by kind (ms, median) | tabellone.exe ms | n | baseline ms | n |"
     echo "| --- | ---: | ---: | ---: | ---: |"
