@@ -104,10 +104,11 @@ void Win32FormView::create(Control& control, HWND parent) {
             style |= SS_NOPREFIX | (centred ? SS_CENTER : SS_LEFT);
             break;
         case Kind::Frame:
-            // Not clipping its controls, like the system's own containers:
-            // shown again, it is painted with them from the loop, instead
-            // of the system working out, as it shows it, what of it each
-            // control leaves to paint.
+            // Not clipping its controls: shown again, a frame that clipped
+            // them would have the system work out there and then what of it
+            // each of them leaves to paint (15 ms for the cells under Wine).
+            // It paints its back colour under them and they paint over it,
+            // both from the loop.
             cls = kFrameClass;
             break;
         case Kind::CommandButton:
