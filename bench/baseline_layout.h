@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the baseline windows put their controls, in twips at 15 to the
 // pixel: one 865x678 client area holding as many plain controls as the
 // board has (109): 93 text boxes (the 90 cells where the board has them,

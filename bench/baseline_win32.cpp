@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The yardstick for the Windows board's start-up and play: the least a
 // plain Win32 program does to show a window like the board's and to make
 // the board's changes of screen (see baseline_win32_window.h), with no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Win32 baseline window, shared by the baseline program and the
 // in-process start-up breakdown: the least a plain Win32 program does to
 // show a window like the board's. The controls of baseline_layout.h as the

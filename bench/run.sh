@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Benchmarks the board on a virtual X display, side by side with a minimal
 # program of its toolkit that shows a window of the same size and as many
 # controls, and prints tables: the Linux board against a plain Qt 6 program

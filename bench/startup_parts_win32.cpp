@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the Windows board's start-up goes, measured inside the process up
 // to the first paint of its window: the board with its own code in the
 // order its wWinMain runs it, or the baseline window (--baseline).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tabellone_xprobe: drives and watches the board from outside, on a real X
 // display, the way a person would: synthetic mouse and keyboard input
 // through XTest, and what is on screen read back from the X server's frame

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The Win32 backend and tabellone.exe, for the win32 preset. Included by
 # the top-level CMakeLists.txt after the core and the font list.
 if(NOT WIN32)

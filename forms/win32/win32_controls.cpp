@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The child controls of the Win32 backend: made once, as the loaded form
 // has them, at their places at the board's scale and with their fonts;
 // painted from each control's look. What every control of a kind does is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The platform's boxes as plain Win32 provides them: the Yes/No question
 // and the report of an untrapped failure.
 #pragma once
