@@ -52,7 +52,7 @@ set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/tabellone.rc PROPERTIES
   OBJECT_DEPENDS "${TABELLONE_ICON};${font_files};${CMAKE_CURRENT_SOURCE_DIR}/forms/win32/tabellone.manifest")
 
 add_executable(tabellone WIN32 app/main_win32.cpp ${CMAKE_CURRENT_BINARY_DIR}/tabellone.rc)
-target_link_libraries(tabellone PRIVATE tabellone_win32 shell32)  # CommandLineToArgvW
+target_link_libraries(tabellone PRIVATE tabellone_win32)
 # The linker's map says which pieces of the runtimes went into the
 # executable; tools/release.sh carries their notices.
 target_link_options(tabellone PRIVATE -municode -s -Wl,-Map=${CMAKE_CURRENT_BINARY_DIR}/tabellone.map)
