@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: MIT
 // Where the baseline windows put their controls, in twips at 15 to the
 // pixel: one 865x678 client area holding as many plain controls as the
 // board has (109): 93 text boxes (the 90 cells where the board has them,
 // teal, and 3 slots in a frame of their own), 8 plain boxes, 4 labels, 2
-// frames and 2 push buttons. The Qt and the Win32 baselines both read it.
+// frames and 2 push buttons. The Qt and the Win32 baselines both read it;
+// the Win32 one also has the big number, a label where the board has its.
 #pragma once
 
 #include <cmath>
@@ -50,6 +52,8 @@ constexpr Twips box(int k) {
 constexpr Twips label(int k) {
     return {0, 15 + 180 * k, 8415, 180};
 }
+// The big number, where the board shows it, under the frame of the cells.
+constexpr Twips kBig{2460, 1830, 6945, 6465};
 constexpr Twips kFirstButton{10830, 3270, 1335, 585};
 constexpr Twips kSecondButton{10830, 8340, 1335, 1275};
 

@@ -1,20 +1,31 @@
+// SPDX-License-Identifier: MIT
 // Where the Windows board's start-up goes, measured inside the process up
 // to the first paint of its window: the board with its own code in the
 // order its wWinMain runs it, or the baseline window (--baseline).
 //
-//   bench_startup_parts_win32.exe [--baseline]
+//   bench_startup_parts_win32.exe [--baseline] [--hold]
 //
 // Prints one "phase_ms NAME X" line a phase, from the process's creation to
 // its main function (loading the DLLs it imports) to the first paint, the
 // total, and the time of a second paint of the whole window. The board then
 // plays: a new round (the question answered Yes without a box), a call by
-// a double-click on a cell, the big number closed, and a later call; each
-// a phase, its handler and the repaint it leaves. After each
+// a double-click on a cell, the big number closed, a later call, and once
+// that is closed too, the next round (two cells to free); each a phase,
+// its handler and the repaint it leaves. The baseline makes the
+// same changes of screen twice: the big number shown, the cells shown
+// again. After each
 // phase, the time its system calls took, by kind, with their count:
 // "call_ms PHASE KIND X n N". The executable's import table is pointed at
 // timing wrappers before anything runs, so every call the program makes
 // into those functions is counted; a call made while another is timed
 // counts in its own kind only, not in both.
+//
+// With --hold it stops at the first paint and keeps its window until it is
+// closed, for the outside probe to watch it. When the environment gives
+// TABELLONE_LAUNCH_NS, the system's clock in nanoseconds since 1970 when
+// the program was launched (before Wine itself started), it also prints
+// "phase_ms from_launch X": from then to the first paint done, the interval
+// the probe times from outside.
 #include <windows.h>
 
 // GDI+ needs the COM types first.
@@ -31,6 +42,7 @@
 #include <cwchar>
 #include <functional>
 #include <iterator>
+#include <string>
 #include <vector>
 
 #include "baseline_win32_window.h"
@@ -69,7 +81,8 @@ Kind kinds[] = {{"common_controls"}, {"com"},           {"accessibility"},
                 {"text_metrics"},    {"set_text"},      {"enable_window"},
                 {"invalidate"},      {"redraw_window"}, {"show_window"},
                 {"update_window"},   {"messages"},      {"picture_decode"},
-                {"picture_draw"},    {"theme"},         {"gdi_draw"}};
+                {"picture_draw"},    {"theme"},         {"gdi_draw"},
+                {"log_file"},        {"log_flush"}};
 
 Kind* kind(const char* name) {
     for (Kind& k : kinds) {
@@ -258,6 +271,14 @@ void hookAll() {
     HOOK("user32.dll", FillRect, "gdi_draw");
     HOOK("user32.dll", DrawEdge, "gdi_draw");
     HOOK("user32.dll", DrawTextW, "gdi_draw");
+    // The round log: opening, locking, appending, and its flush to disk.
+    HOOK("kernel32.dll", CreateFileW, "log_file");
+    HOOK("kernel32.dll", LockFileEx, "log_file");
+    HOOK("kernel32.dll", UnlockFileEx, "log_file");
+    HOOK("kernel32.dll", WriteFile, "log_file");
+    HOOK("kernel32.dll", GetFileSizeEx, "log_file");
+    HOOK("kernel32.dll", SetFilePointerEx, "log_file");
+    HOOK("kernel32.dll", FlushFileBuffers, "log_flush");
 }
 
 // Milliseconds since the process was created, by the system's clock.
@@ -295,8 +316,26 @@ class Phases {
         mark();
         last_ = nowMs();
     }
-    // From the process's creation, to the first paint.
-    void total() const { std::printf("phase_ms total %.2f\n", beforeMain_ + nowMs() - start_); }
+    // Starts the next phase here, what went before it not told.
+    void skip() {
+        mark();
+        last_ = nowMs();
+    }
+    // From the process's creation, and from its launch if known, to the
+    // first paint.
+    void total() const {
+        std::printf("phase_ms total %.2f\n", beforeMain_ + nowMs() - start_);
+        if (const char* launch = std::getenv("TABELLONE_LAUNCH_NS"); launch != nullptr) {
+            FILETIME now;
+            GetSystemTimePreciseAsFileTime(&now);
+            const auto ticks =
+                (static_cast<unsigned long long>(now.dwHighDateTime) << 32U) | now.dwLowDateTime;
+            // 100 ns ticks since 1601 to nanoseconds since 1970.
+            const double ns = static_cast<double>(ticks - 116444736000000000ULL) * 100.0;
+            std::printf("phase_ms from_launch %.2f\n", (ns - std::strtod(launch, nullptr)) / 1e6);
+        }
+        std::fflush(stdout);
+    }
 
   private:
     void mark() {
@@ -349,16 +388,27 @@ struct Yes : forms::Question {
 
 // Shows the window and paints it; then paints it all once more, which
 // tells what the first paint spent on first-use work (fonts, themes,
-// pictures) from what any paint of the window costs.
-void showAndPaint(HWND window, const std::function<void()>& show, Phases& phase) {
+// pictures) from what any paint of the window costs. When held, it keeps
+// the window as first painted until it is closed instead, and returns
+// false.
+bool showAndPaint(HWND window, const std::function<void()>& show, Phases& phase, bool hold) {
     show();
     pump();
     phase("show_and_paint");
     phase.total();
+    if (hold) {
+        MSG msg{};
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        return false;
+    }
     RedrawWindow(window, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     pump();
     phase("second_paint");
+    return true;
 }
 
 }  // namespace
@@ -367,17 +417,30 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR commandLin
                     int /*showCommand*/) {
     hookAll();
     const bool baselineMode = std::wcsstr(commandLine, L"--baseline") != nullptr;
+    const bool hold = std::wcsstr(commandLine, L"--hold") != nullptr;
     Phases phase;
     if (baselineMode) {
         const HWND window = baseline::build(instance);
         phase("window");
-        showAndPaint(
-            window,
-            [&] {
-                ShowWindow(window, SW_SHOWNORMAL);
-                UpdateWindow(window);
-            },
-            phase);
+        if (!showAndPaint(
+                window,
+                [&] {
+                    ShowWindow(window, SW_SHOWNORMAL);
+                    UpdateWindow(window);
+                },
+                phase, hold)) {
+            return 0;
+        }
+        // The board's changes of screen at a call and when its big number
+        // closes, twice.
+        for (const char* name : {"first", "later"}) {
+            baseline::showBig(window, 45);
+            pump();
+            phase((std::string(name) + "_big_number").c_str());
+            baseline::showCells(window);
+            pump();
+            phase((std::string(name) + "_cells_again").c_str());
+        }
         DestroyWindow(window);
         return 0;
     }
@@ -411,8 +474,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR commandLin
     winforms::Win32FormView view(tabellone.form(), instance);
     fatal.setOwner(view.hwnd());
     phase("view");
-    showAndPaint(
-        view.hwnd(), [&] { view.show(SW_SHOWNORMAL); }, phase);
+    if (!showAndPaint(
+            view.hwnd(), [&] { view.show(SW_SHOWNORMAL); }, phase, hold)) {
+        return 0;
+    }
 
     forms::Form& form = tabellone.form();
     clickOn(form, form.control("nuova"));
@@ -423,6 +488,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR commandLin
     phase("big_number_closed");
     doubleClickOn(form, form.control("num", 45));
     phase("later_call");
+    doubleClickOn(form, form.control("estratto"));
+    phase.skip();
+    clickOn(form, form.control("nuova"));
+    phase("next_round");
     tabellone.form().unload();
     return 0;
 }

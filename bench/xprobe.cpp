@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tabellone_xprobe: drives and watches the board from outside, on a real X
 // display, the way a person would: synthetic mouse and keyboard input
 // through XTest, and what is on screen read back from the X server's frame
@@ -11,10 +12,24 @@
 //       "startup_ms X vmhwm_kb Y cpu_ms Z" and ends it. The cells are looked
 //       for in the window titled TITLE, wherever a window manager put it, or
 //       else at the screen's top-left corner.
+//   complete [--name TITLE] [--settle-ms N] [--timeout-ms N] [--output FILE]
+//            -- PROGRAM [ARGS...]
+//       As startup, but to the complete window: the whole client area is read
+//       back frame after frame, and the window is complete at the first
+//       frame after which nothing in it changed for the settle time (1000 ms
+//       by default) once the teal cells show. Prints "complete_ms X cpu_ms Y
+//       first_ms Z frames N": Z is the first frame with the teal cells, N the
+//       frames that differed on the way (each told on standard error with
+//       --verbose 1). The program's standard output is appended to FILE.
 //   latency --calls N --draws N [--seed S]
 //       On a running board: N calls by double-click on free cells, then N
 //       draws with Estrai, each timed from the input to the big number on
-//       screen. Starts a round first and a new one whenever all 90 are out.
+//       screen, and the big number closed after each, timed from its
+//       double-click to every cell shown again. Starts a round first and a
+//       new one whenever all 90 are out.
+//   swaps --name TITLE --times N [--seed S]
+//       The same on the running baseline window of that title: N
+//       double-clicks on a cell to the big number, each closed again.
 //   rounds --rounds N --calls N [--seed S]
 //       On a running board: N new rounds, each followed by N calls by
 //       double-click. Times each round from Sì to every cell shown free
@@ -23,11 +38,14 @@
 //       against the later ones.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,9 +53,11 @@
 #include <array>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -356,8 +376,11 @@ bool waitUntil(const std::function<bool()>& done, double timeoutMs,
 // The board window seen from outside.
 class Board {
   public:
-    Board(X& x, double timeoutMs) : x_(x), timeoutMs_(timeoutMs) {
-        if (!waitUntil([&] { return (win_ = x_.find(layout().title)) != 0; }, timeoutMs_)) {
+    // The board, or another window titled so with its cells where the
+    // board has them (the baseline).
+    Board(X& x, double timeoutMs, const std::string& title = layout().title)
+        : x_(x), timeoutMs_(timeoutMs) {
+        if (!waitUntil([&] { return (win_ = x_.find(title)) != 0; }, timeoutMs_)) {
             throw BoardGone();
         }
         const auto g = x_.geometry(win_);
@@ -424,12 +447,30 @@ class Board {
         return at;
     }
 
-    void closeBig() const {
-        doubleClick(bigClose());
-        if (!waitUntil([&] { return !bigShown(); }, timeoutMs_, [&] { checkAlive(); })) {
+    // Double-clicks the big number; returns the milliseconds from the
+    // double-click to every cell shown again, free or called, so that the
+    // next input meets a board that has finished drawing.
+    double closeBig() const {
+        const auto t0 = doubleClick(bigClose());
+        if (!waitUntil([&] { return !bigShown() && everyCellShown(); }, timeoutMs_,
+                       [&] { checkAlive(); })) {
             checkAlive();
             throw std::runtime_error("the big number never closed");
         }
+        return msSince(t0);
+    }
+
+    // Whether every cell shows, free or called.
+    bool everyCellShown() const {
+        const auto shot = grabClient();
+        for (int i = 0; i < window::kCells; ++i) {
+            const Pt p = cellSample(i);
+            const Rgb c = shot->at(ox_ + p.x, oy_ + p.y);
+            if (c != layout().free && c != layout().called) {
+                return false;
+            }
+        }
+        return true;
     }
 
     // The cells shown as called (yellow) right now.
@@ -586,27 +627,61 @@ double cpuMs(pid_t pid) {
     return total;
 }
 
+// The named window's client area on the screen, looked for afresh while
+// it is not there; or the screen's top-left corner when no name is given.
+class Origin {
+  public:
+    Origin(const X& x, std::string name) : x_(x), name_(std::move(name)) {}
+    std::optional<Pt> operator()() {
+        if (name_.empty()) {
+            return Pt{};
+        }
+        if (named_ == 0 || !x_.viewable(named_)) {
+            named_ = x_.find(name_);
+        }
+        if (named_ == 0) {
+            return std::nullopt;
+        }
+        const auto g = x_.geometry(named_);
+        return Pt{g.x, g.y};
+    }
+    // Whether the named window is on the screen.
+    bool shown() const { return !name_.empty() && x_.find(name_) != 0; }
+
+  private:
+    const X& x_;
+    std::string name_;
+    Window named_ = 0;
+};
+
+// Starts the program with its standard output sent away (ours carries the
+// figures), or appended to a file; returns its process id. The program
+// finds the system's clock at its launch, in nanoseconds since 1970, in
+// TABELLONE_LAUNCH_NS, to time from there what it does.
+pid_t spawn(char** program, const std::string& output = "/dev/null") {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const std::string launch = std::to_string(static_cast<long long>(now.tv_sec) * 1000000000LL +
+                                              static_cast<long long>(now.tv_nsec));
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int out = open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        if (out >= 0) {
+            dup2(out, STDOUT_FILENO);
+        }
+        setenv("TABELLONE_LAUNCH_NS", launch.c_str(), 1);
+        execv(program[0], program);
+        _exit(127);
+    }
+    return pid;
+}
+
 int startup(const Args& a, char** program) {
     X x;
     const double timeoutMs = static_cast<double>(a.num("--timeout-ms", 20000));
     const double settleMs = static_cast<double>(a.num("--settle-ms", 300));
     const std::string name = a.get("--name", "");
-    // The top-left corner of the client area on the screen, or nothing while
-    // the named window is not there.
-    Window named = 0;
-    auto origin = [&]() -> std::optional<Pt> {
-        if (name.empty()) {
-            return Pt{};
-        }
-        if (named == 0 || !x.viewable(named)) {
-            named = x.find(name);
-        }
-        if (named == 0) {
-            return std::nullopt;
-        }
-        const auto g = x.geometry(named);
-        return Pt{g.x, g.y};
-    };
+    Origin origin(x, name);
     auto teal = [&](Pt p) {
         const auto o = origin();
         return o && x.pixel(o->x + p.x, o->y + p.y) == layout().free;
@@ -615,21 +690,12 @@ int startup(const Args& a, char** program) {
     const Pt first = cellSample(0);
     const Pt last = cellSample(window::kCells - 1);
     // The last run's window must be gone.
-    if (name.empty() ? teal(first) : x.find(name) != 0) {
+    if (name.empty() ? teal(first) : origin.shown()) {
         std::fprintf(stderr, "the screen already shows the window\n");
         return 2;
     }
     const auto t0 = Clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        // Our standard output carries the figures: keep the program's apart.
-        const int devNull = open("/dev/null", O_WRONLY);
-        if (devNull >= 0) {
-            dup2(devNull, STDOUT_FILENO);
-        }
-        execv(program[0], program);
-        _exit(127);
-    }
+    const pid_t pid = spawn(program);
     double shownMs = -1;
     double shownCpuMs = -1;
     bool exited = false;
@@ -654,12 +720,148 @@ int startup(const Args& a, char** program) {
         waitpid(pid, nullptr, 0);
     }
     // Wait for the window to leave the screen before the next run.
-    waitUntil([&] { return name.empty() ? !teal(first) : x.find(name) == 0; }, 5000);
+    waitUntil([&] { return name.empty() ? !teal(first) : !origin.shown(); }, 5000);
     if (shownMs < 0) {
         std::fprintf(stderr, "no first frame within %.0f ms\n", timeoutMs);
         return 1;
     }
     std::printf("startup_ms %.2f vmhwm_kb %ld cpu_ms %.2f\n", shownMs, hwm, shownCpuMs);
+    return 0;
+}
+
+// A rectangle of the screen read again and again through shared memory
+// (MIT-SHM), quick enough to read a whole window every few milliseconds.
+class Frames {
+  public:
+    Frames(const X& x, int width, int height) : x_(x) {
+        Display* d = x.dpy();
+        const int screen = DefaultScreen(d);
+        if (XShmQueryExtension(d) == 0) {
+            throw std::runtime_error("the X server has no MIT-SHM extension");
+        }
+        img_ = XShmCreateImage(d, DefaultVisual(d, screen),
+                               static_cast<unsigned>(DefaultDepth(d, screen)), ZPixmap, nullptr,
+                               &shm_, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        if (img_ == nullptr) {
+            throw std::runtime_error("cannot make a shared image");
+        }
+        size_ = static_cast<std::size_t>(img_->bytes_per_line) * static_cast<std::size_t>(height);
+        shm_.shmid = shmget(IPC_PRIVATE, size_, IPC_CREAT | 0600);
+        shm_.shmaddr = img_->data = static_cast<char*>(shmat(shm_.shmid, nullptr, 0));
+        shm_.readOnly = False;
+        XShmAttach(d, &shm_);
+        XSync(d, False);
+        shmctl(shm_.shmid, IPC_RMID, nullptr);  // freed once both have let it go
+    }
+    ~Frames() {
+        XShmDetach(x_.dpy(), &shm_);
+        XSync(x_.dpy(), False);
+        img_->data = nullptr;
+        XDestroyImage(img_);
+        shmdt(shm_.shmaddr);
+    }
+    Frames(const Frames&) = delete;
+    Frames& operator=(const Frames&) = delete;
+
+    // Reads the rectangle with its top-left corner at p; false if it cannot
+    // be read (part of it off the screen).
+    bool read(Pt p) const {
+        return XShmGetImage(x_.dpy(), x_.root(), img_, p.x, p.y, AllPlanes) != 0;
+    }
+    // A hash of what was read (FNV-1a over 64-bit words).
+    std::uint64_t hash() const {
+        std::uint64_t h = 14695981039346656037ULL;
+        for (std::size_t i = 0; i + sizeof h <= size_; i += sizeof h) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, img_->data + i, sizeof word);
+            h = (h ^ word) * 1099511628211ULL;
+        }
+        return h;
+    }
+    Rgb at(Pt p) const {
+        const unsigned long v = XGetPixel(img_, p.x, p.y);
+        auto channel = [v](unsigned long mask) {
+            int shift = 0;
+            while (mask != 0 && ((mask >> shift) & 1UL) == 0) {
+                ++shift;
+            }
+            return static_cast<int>((v & mask) >> shift);
+        };
+        return {channel(img_->red_mask), channel(img_->green_mask), channel(img_->blue_mask)};
+    }
+
+  private:
+    const X& x_;
+    XShmSegmentInfo shm_{};
+    XImage* img_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+// Start-up to the complete window: what a caller waits for before the
+// whole board is there to read. The client area is read back frame after
+// frame; the last frame that differed from the one before starts the
+// stretch in which nothing changed for the settle time, and that is the
+// complete window. The first frame with the teal cells is told beside it.
+int complete(const Args& a, char** program) {
+    X x;
+    const double timeoutMs = static_cast<double>(a.num("--timeout-ms", 20000));
+    const double settleMs = static_cast<double>(a.num("--settle-ms", 1000));
+    const std::string name = a.get("--name", "");
+    const std::string output = a.get("--output", "/dev/null");
+    const bool verbose = a.num("--verbose", 0) != 0;
+    Origin origin(x, name);
+    const auto& client = layout().client;
+    const Frames frames(x, client.width, client.height);
+    const Pt first = cellSample(0);
+    const Pt last = cellSample(window::kCells - 1);
+    if (origin.shown()) {
+        std::fprintf(stderr, "the screen already shows the window\n");
+        return 2;
+    }
+    const auto t0 = Clock::now();
+    const pid_t pid = spawn(program, output);
+    double firstMs = -1;
+    double changedMs = -1;
+    double changedCpuMs = -1;
+    std::uint64_t seen = 0;
+    long changes = 0;
+    bool exited = false;
+    const bool settled = waitUntil(
+        [&] {
+            const auto o = origin();
+            std::uint64_t h = 0;
+            if (o && frames.read(*o)) {
+                h = frames.hash();
+            }
+            const double now = msSince(t0);
+            if (h != seen) {
+                seen = h;
+                changedMs = now;
+                changedCpuMs = cpuMs(pid);
+                ++changes;
+                if (verbose) {
+                    std::fprintf(stderr, "frame %.2f ms\n", now);
+                }
+            }
+            if (h != 0 && firstMs < 0 && frames.at(first) == layout().free &&
+                frames.at(last) == layout().free) {
+                firstMs = now;
+            }
+            exited = waitpid(pid, nullptr, WNOHANG) == pid;
+            return exited || (firstMs >= 0 && now - changedMs >= settleMs);
+        },
+        timeoutMs);
+    if (!exited) {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+    }
+    waitUntil([&] { return !origin.shown(); }, 5000);
+    if (!settled || exited || firstMs < 0) {
+        std::fprintf(stderr, "no complete window within %.0f ms\n", timeoutMs);
+        return 1;
+    }
+    std::printf("complete_ms %.2f cpu_ms %.2f first_ms %.2f frames %ld\n", changedMs, changedCpuMs,
+                firstMs, changes);
     return 0;
 }
 
@@ -678,10 +880,19 @@ Stats stats(std::vector<double> v) {
     return {rank(0.5), rank(0.99), v.back()};
 }
 
+void printStats(const char* label, const std::vector<double>& v) {
+    if (!v.empty()) {
+        const Stats st = stats(v);
+        std::printf("%s p50 %.2f p99 %.2f max %.2f n %zu\n", label, st.p50, st.p99, st.max,
+                    v.size());
+    }
+}
+
 // The inputs of latency: calls by double-click, then draws with Estrai.
 void measureLatency(const Board& board, std::mt19937& rng, long calls, long draws,
                     std::vector<int>& free, const std::function<void()>& refill,
-                    std::vector<double>& dbl, std::vector<double>& est) {
+                    std::vector<double>& dbl, std::vector<double>& est,
+                    std::vector<double>& close) {
     for (long k = 0; k < calls; ++k) {
         if (free.empty()) {
             board.newRound();
@@ -692,7 +903,7 @@ void measureLatency(const Board& board, std::mt19937& rng, long calls, long draw
         free.erase(free.begin() + static_cast<long>(pick));
         const auto t0 = board.doubleClick(cellCentre(cell));
         dbl.push_back(board.waitBig(t0));
-        board.closeBig();
+        close.push_back(board.closeBig());
     }
     for (long k = 0; k < draws; ++k) {
         if (free.empty()) {
@@ -701,7 +912,7 @@ void measureLatency(const Board& board, std::mt19937& rng, long calls, long draw
         }
         const auto t0 = board.click(centre(layout().estrai));
         est.push_back(board.waitBig(t0));
-        board.closeBig();
+        close.push_back(board.closeBig());
         // The draw called one more cell than were called before it.
         const auto called =
             board.calledCells(static_cast<std::size_t>(window::kCells) - free.size() + 1);
@@ -717,6 +928,7 @@ int latency(const Args& a) {
     const long draws = a.num("--draws", 200);
     std::vector<double> dbl;
     std::vector<double> est;
+    std::vector<double> close;
 
     board.newRound();
     std::vector<int> free;
@@ -728,23 +940,37 @@ int latency(const Args& a) {
     };
     refill();
     try {
-        measureLatency(board, rng, calls, draws, free, refill, dbl, est);
+        measureLatency(board, rng, calls, draws, free, refill, dbl, est, close);
     } catch (const BoardGone&) {
         throw;
     } catch (const std::exception& e) {
         throw std::runtime_error(std::string(e.what()) + " (after " + std::to_string(dbl.size()) +
                                  " double-clicks and " + std::to_string(est.size()) + " draws)");
     }
-    if (!dbl.empty()) {
-        const Stats s = stats(dbl);
-        std::printf("dblclick_ms p50 %.2f p99 %.2f max %.2f n %zu\n", s.p50, s.p99, s.max,
-                    dbl.size());
+    printStats("dblclick_ms", dbl);
+    printStats("estrai_ms", est);
+    printStats("close_ms", close);
+    return 0;
+}
+
+// The same changes of screen on the baseline: a double-click on a cell to
+// the big number on screen, a double-click on the big number to every cell
+// shown again.
+int swaps(const Args& a) {
+    X x;
+    const Board window(x, static_cast<double>(a.num("--timeout-ms", 10000)),
+                       a.get("--name", "BASELINE"));
+    std::mt19937 rng(static_cast<unsigned>(a.num("--seed", 1)));
+    const long times = a.num("--times", 200);
+    std::vector<double> dbl;
+    std::vector<double> close;
+    for (long k = 0; k < times; ++k) {
+        const int cell = std::uniform_int_distribution<int>(0, window::kCells - 1)(rng);
+        dbl.push_back(window.waitBig(window.doubleClick(cellCentre(cell))));
+        close.push_back(window.closeBig());
     }
-    if (!est.empty()) {
-        const Stats s = stats(est);
-        std::printf("estrai_ms p50 %.2f p99 %.2f max %.2f n %zu\n", s.p50, s.p99, s.max,
-                    est.size());
-    }
+    printStats("dblclick_ms", dbl);
+    printStats("close_ms", close);
     return 0;
 }
 
@@ -829,7 +1055,8 @@ int rounds(const Args& a) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: tabellone_xprobe startup|latency|rounds [options]\n");
+    std::fprintf(stderr,
+                 "usage: tabellone_xprobe startup|complete|latency|rounds|swaps [options]\n");
     return 2;
 }
 
@@ -856,11 +1083,20 @@ int main(int argc, char** argv) {
             }
             return startup(a, program);
         }
+        if (command == "complete") {
+            if (program == nullptr || *program == nullptr) {
+                return usage();
+            }
+            return complete(a, program);
+        }
         if (command == "latency") {
             return latency(a);
         }
         if (command == "rounds") {
             return rounds(a);
+        }
+        if (command == "swaps") {
+            return swaps(a);
         }
     } catch (const BoardGone& e) {
         std::fprintf(stderr, "%s\n", e.what());

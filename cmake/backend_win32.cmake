@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The Win32 backend and tabellone.exe, for the win32 preset. Included by
 # the top-level CMakeLists.txt after the core and the font list.
 if(NOT WIN32)
@@ -27,16 +28,16 @@ add_custom_command(OUTPUT ${TABELLONE_ICON}
   DEPENDS window/pictures/colomba.gif
   VERBATIM)
 
-# Pictures by file name (stelle.gif is STELLE_GIF, stelle@2x.png is
-# STELLE_2X_PNG), fonts as FONT_n. The 2x and 3x drawings are for zoomed
-# boards; each is decoded only when a board at its density first draws it.
+# Pictures named as their files ("stelle@2x.png"; a resource's name knows
+# no case), fonts as FONT_n. The 2x and 3x drawings are for zoomed boards;
+# each is decoded only when a board at its density first draws it. windres
+# joins quoted strings that only white space parts, so a line directive
+# goes between each file and the quoted name after it.
 set(TABELLONE_RC_DATA "")
 foreach(picture IN LISTS TABELLONE_PICTURES)
   get_filename_component(name ${picture} NAME)
-  string(TOUPPER ${name} name)
-  string(REGEX REPLACE "[.@]" "_" name ${name})
-  string(APPEND TABELLONE_RC_DATA
-    "${name} RCDATA \"${CMAKE_CURRENT_SOURCE_DIR}/${picture}\"\n")
+  string(APPEND TABELLONE_RC_DATA "#line 1 \"${picture}\"\n"
+    "\"${name}\" RCDATA \"${CMAKE_CURRENT_SOURCE_DIR}/${picture}\"\n")
 endforeach()
 # The stand-in fonts, as their authors made them: a font licensed under
 # the SIL Open Font License may not be changed (cut down, say) and keep a
@@ -51,7 +52,7 @@ set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/tabellone.rc PROPERTIES
   OBJECT_DEPENDS "${TABELLONE_ICON};${font_files};${CMAKE_CURRENT_SOURCE_DIR}/forms/win32/tabellone.manifest")
 
 add_executable(tabellone WIN32 app/main_win32.cpp ${CMAKE_CURRENT_BINARY_DIR}/tabellone.rc)
-target_link_libraries(tabellone PRIVATE tabellone_win32 shell32)  # CommandLineToArgvW
+target_link_libraries(tabellone PRIVATE tabellone_win32)
 # The linker's map says which pieces of the runtimes went into the
 # executable; tools/release.sh carries their notices.
 target_link_options(tabellone PRIVATE -municode -s -Wl,-Map=${CMAKE_CURRENT_BINARY_DIR}/tabellone.map)

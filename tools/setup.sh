@@ -28,7 +28,7 @@ DISPLAY_PACKAGES=(xvfb xauth imagemagick xdotool)
 # program as a user would; a screen reader (Orca) and the speech service
 # it talks through, for the test that listens to what it says.
 TEST_PACKAGES=(libgtest-dev xvfb xauth xdotool imagemagick openbox x11-utils
-    libx11-dev libxtst-dev valgrind clang-format clang-tidy
+    libx11-dev libxtst-dev libxext-dev valgrind clang-format clang-tidy
     dbus at-spi2-core orca speech-dispatcher)
 
 # What the Windows build and its tests under Wine need: the MinGW-w64 cross

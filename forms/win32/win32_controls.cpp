@@ -1,5 +1,8 @@
+// SPDX-License-Identifier: MIT
 // The child controls of the Win32 backend: made once, as the loaded form
-// has them; placed at the board's scale; painted from each control's look.
+// has them, at their places at the board's scale and with their fonts;
+// painted from each control's look. What every control of a kind does is
+// its window class's work, not each control's.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -24,6 +27,13 @@ namespace {
 constexpr const wchar_t* kWindowClass = L"TabelloneWindow";
 constexpr const wchar_t* kFrameClass = L"TabelloneFrame";
 constexpr const wchar_t* kPictureClass = L"TabellonePicture";
+constexpr const wchar_t* kTextBoxClass = L"TabelloneTextBox";
+constexpr const wchar_t* kButtonClass = L"TabelloneButton";
+
+// The system's procedures of the classes the text box's and the push
+// button's are made from.
+WNDPROC systemTextBoxProc = DefWindowProcW;
+WNDPROC systemButtonProc = DefWindowProcW;
 // UI Automation's LiveSetting property, set as a dynamic annotation, and its
 // Assertive value: NVDA and Narrator read out a live region's name when it
 // raises EVENT_OBJECT_LIVEREGIONCHANGED. MinGW's headers have neither.
@@ -34,6 +44,23 @@ constexpr LONG kLiveAssertive = 2;
 // Pixels of the board's scale that are `pixels` pixels at 96 dpi.
 int scaled(const forms::Scale& scale, int pixels) {
     return scale.x(pixels * forms::kTwipsPerPixel) - scale.x(0);
+}
+
+// A class made from a system's: the same but for its procedure, which
+// hands on to the system's what it does not take itself.
+WNDPROC registerFrom(HINSTANCE instance, const wchar_t* system, const wchar_t* name, WNDPROC proc) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    if (GetClassInfoExW(nullptr, system, &wc) == 0) {
+        return DefWindowProcW;
+    }
+    const WNDPROC base = wc.lpfnWndProc;
+    wc.hInstance = instance;
+    wc.style &= ~static_cast<UINT>(CS_GLOBALCLASS);
+    wc.lpfnWndProc = proc;
+    wc.lpszClassName = name;
+    RegisterClassExW(&wc);
+    return base;
 }
 
 }  // namespace
@@ -55,6 +82,8 @@ const wchar_t* Win32FormView::registerClasses(HINSTANCE instance) {
         wc.lpszClassName = name;
         RegisterClassExW(&wc);
     }
+    systemTextBoxProc = registerFrom(instance, WC_EDITW, kTextBoxClass, textBoxProc);
+    systemButtonProc = registerFrom(instance, WC_BUTTONW, kButtonClass, buttonProc);
     return kWindowClass;
 }
 
@@ -65,45 +94,52 @@ void Win32FormView::create(Control& control, HWND parent) {
     const auto centred = control.alignment == forms::Alignment::Center;
     switch (control.kind()) {
         case Kind::TextBox:
-            cls = WC_EDITW;
+            cls = kTextBoxClass;
             style |= ES_AUTOHSCROLL | ES_READONLY | ES_NOHIDESEL;
             style |= centred ? ES_CENTER : ES_LEFT;
             exStyle = WS_EX_CLIENTEDGE;
             break;
         case Kind::Label:
+            // Without SS_NOTIFY a label lets the mouse through by itself.
             cls = WC_STATICW;
             style |= SS_NOPREFIX | (centred ? SS_CENTER : SS_LEFT);
             break;
         case Kind::Frame:
+            // Not clipping its controls: shown again, a frame that clipped
+            // them would have the system work out there and then what of it
+            // each of them leaves to paint (15 ms for the cells under Wine).
+            // It paints its back colour under them and they paint over it,
+            // both from the loop.
             cls = kFrameClass;
-            style |= WS_CLIPCHILDREN;
             break;
         case Kind::CommandButton:
-            cls = WC_BUTTONW;
+            cls = kButtonClass;
             style |= control.style == forms::kGraphicalStyle ? BS_OWNERDRAW : BS_PUSHBUTTON;
             break;
         case Kind::PictureBox:
             cls = kPictureClass;
             break;
     }
-    // Made as the form has it, before the window is first shown: its text,
-    // shown or hidden, a push button enabled or not (the other controls take
-    // their look from their colours), so that nothing is changed after.
+    // Made as the form has it, before the window is first shown: at its
+    // place, its text, shown or hidden, a push button enabled or not (the
+    // other controls take their look from their colours), so that nothing
+    // is changed after. Each control made goes to the bottom of its
+    // siblings: stacks are listed from the top, so the first stays on top.
     if (control.visible()) {
         style |= WS_VISIBLE;
     }
     if (!control.look().enabled && control.kind() == Kind::CommandButton) {
         style |= WS_DISABLED;
     }
-    const HWND h = CreateWindowExW(exStyle, cls, widen(control.text()).c_str(), style, 0, 0, 0, 0,
-                                   parent, nullptr, instance_, this);
+    const forms::PixelRect r =
+        forms::pixelRect(form_, control, scale_, control.container() != nullptr);
+    // The control comes with it, for a text box to centre its line as it is
+    // made.
+    const HWND h = CreateWindowExW(exStyle, cls, widen(control.text()).c_str(), style, r.left,
+                                   r.top, r.width, r.height, parent, nullptr, instance_, &control);
     windows_[&control] = h;
     controls_[h] = &control;
-    SetWindowSubclass(h, childProc, 0, reinterpret_cast<DWORD_PTR>(this));
     setFont(control, fontFor(control.font()), false);
-    // Stacks are listed from the top: each control created goes to the
-    // bottom of its siblings, so the first stays on top.
-    place(control, HWND_BOTTOM);
     for (Control* c : control.children()) {
         create(*c, h);
     }
@@ -154,27 +190,26 @@ void Win32FormView::clearAccessible() {
 }
 
 void Win32FormView::setFont(const Control& control, HFONT font, bool redraw) {
-    const HWND h = hwndFor(control);
-    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw ? TRUE : FALSE);
-    if (control.kind() == Kind::TextBox) {
-        // The system gives a text box side margins worked out from each new
-        // font, and keeps them when a later font is smaller: a number needs
-        // the whole width of its cell.
-        SendMessageW(h, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(0, 0));
+    // Frames and picture boxes draw no text, and the graphical button
+    // draws its caption itself.
+    if (control.kind() == Kind::Frame || control.kind() == Kind::PictureBox ||
+        control.style == forms::kGraphicalStyle) {
+        return;
     }
+    SendMessageW(hwndFor(control), WM_SETFONT, reinterpret_cast<WPARAM>(font),
+                 redraw ? TRUE : FALSE);
 }
 
-void Win32FormView::place(Control& control, HWND after) {
+void Win32FormView::place(Control& control) {
     const HWND h = windows_.at(&control);
     const forms::PixelRect r =
         forms::pixelRect(form_, control, scale_, control.container() != nullptr);
-    UINT flags = SWP_NOACTIVATE | (after == nullptr ? SWP_NOZORDER : 0U);
-    if (control.kind() == Kind::TextBox) {
-        // Centred in its new height with the font it has, in the same move.
-        pad(h, control, r.width, r.height);
-        flags |= SWP_FRAMECHANGED;
-    }
-    SetWindowPos(h, after, r.left, r.top, r.width, r.height, flags);
+    // A text box's frame is worked out anew: its line centred in its new
+    // height with the font it has, in the same move. Nothing is drawn: the
+    // whole window is redrawn once every control is in place.
+    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW |
+                       (control.kind() == Kind::TextBox ? SWP_FRAMECHANGED : 0U);
+    SetWindowPos(h, nullptr, r.left, r.top, r.width, r.height, flags);
 }
 
 void Win32FormView::placeAll() {
@@ -190,31 +225,23 @@ void Win32FormView::placeAll() {
     RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
-// The EDIT control only centres across; the room left over in its height
-// goes to its frame.
+// Its frame worked out anew, then the whole of it drawn once, from the loop.
 void Win32FormView::centreText(Control& control) {
     const HWND h = hwndFor(control);
-    RECT r;
-    GetWindowRect(h, &r);
-    pad(h, control, r.right - r.left, r.bottom - r.top);
-    SetWindowPos(h, nullptr, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    SetWindowPos(
+        h, nullptr, 0, 0, 0, 0,
+        SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW | SWP_FRAMECHANGED);
     RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ERASE);
-}
-
-// The room the system leaves for a text box's line in a window of that
-// size, less the line of its font, goes half above it and half below.
-void Win32FormView::pad(HWND h, const Control& control, int width, int height) {
-    paddings_[h] = 0;
-    RECT client{0, 0, width, height};
-    SendMessageW(h, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&client));
-    const int line = gdi_.lineHeight(fontFor(control.font()));
-    paddings_[h] = std::max(0, static_cast<int>(client.bottom - client.top - line) / 2);
 }
 
 int Win32FormView::paddingOf(HWND h) const {
     const auto it = paddings_.find(h);
     return it != paddings_.end() ? it->second : 0;
+}
+
+COLORREF Win32FormView::colourUnder(const Control& control) const {
+    const Control* under = control.container();
+    return under != nullptr ? under->look().back : colourOf(form_.backColor);
 }
 
 void Win32FormView::paintBox(HWND hwnd) {
@@ -258,9 +285,7 @@ LRESULT Win32FormView::controlColour(HDC dc, HWND child) {
     const Control& c = *it->second;
     if (c.kind() == Kind::CommandButton) {
         // The corners around a themed button show what lies under it.
-        const Control* under = c.container();
-        return reinterpret_cast<LRESULT>(
-            gdi_.brush(under != nullptr ? under->look().back : colourOf(form_.backColor)));
+        return reinterpret_cast<LRESULT>(gdi_.brush(colourUnder(c)));
     }
     SetTextColor(dc, c.look().fore);
     SetBkColor(dc, c.look().back);
@@ -282,9 +307,7 @@ void Win32FormView::drawButton(const DRAWITEMSTRUCT& item) {
     if (HTHEME theme = OpenThemeData(item.hwndItem, L"BUTTON")) {
         const int state = !c.look().enabled ? PBS_DISABLED : (down ? PBS_PRESSED : PBS_NORMAL);
         // The rounded corners show what lies under the button.
-        const Control* under = c.container();
-        FillRect(dc, &r,
-                 gdi_.brush(under != nullptr ? under->look().back : colourOf(form_.backColor)));
+        FillRect(dc, &r, gdi_.brush(colourUnder(c)));
         DrawThemeBackground(theme, dc, BP_PUSHBUTTON, state, &r, nullptr);
         CloseThemeData(theme);
     } else {
@@ -319,6 +342,10 @@ void Win32FormView::drawButton(const DRAWITEMSTRUCT& item) {
 
 LRESULT CALLBACK Win32FormView::boxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
+        case WM_NCHITTEST:
+            // The mouse goes to the window, which asks the form where the
+            // input goes.
+            return HTTRANSPARENT;
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORBTN:
@@ -335,76 +362,110 @@ LRESULT CALLBACK Win32FormView::boxProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
     }
 }
 
-// Every child lets the mouse through to the window, which asks the form
-// where the input goes.
-LRESULT CALLBACK Win32FormView::childProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                          UINT_PTR /*id*/, DWORD_PTR data) {
-    auto* view = reinterpret_cast<Win32FormView*>(data);
+LRESULT CALLBACK Win32FormView::buttonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCHITTEST) {
+        return HTTRANSPARENT;
+    }
+    return CallWindowProcW(systemButtonProc, hwnd, msg, wParam, lParam);
+}
+
+LRESULT CALLBACK Win32FormView::textBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    const auto base = [&] { return CallWindowProcW(systemTextBoxProc, hwnd, msg, wParam, lParam); };
+    if (msg == WM_NCHITTEST) {
+        return HTTRANSPARENT;
+    }
+    auto* view = reinterpret_cast<Win32FormView*>(
+        GetWindowLongPtrW(GetAncestor(hwnd, GA_ROOT), GWLP_USERDATA));
+    if (view == nullptr) {
+        return base();
+    }
     switch (msg) {
-        case WM_NCHITTEST:
-            return HTTRANSPARENT;
+        case WM_NCCREATE: {
+            // Known from the start, so that its line is centred as it is made.
+            auto* control =
+                static_cast<Control*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+            view->controls_[hwnd] = control;
+            view->windows_[control] = hwnd;
+            return base();
+        }
+        case WM_SETFONT: {
+            // The system gives a text box side margins worked out from each
+            // new font, and keeps them when a later font is smaller: a
+            // number needs the whole width of its cell.
+            const LRESULT r = base();
+            CallWindowProcW(systemTextBoxProc, hwnd, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN,
+                            MAKELPARAM(0, 0));
+            return r;
+        }
         case WM_SETFOCUS:
         case WM_KILLFOCUS: {
             // A read-only text box selects nothing and has no caret; the
             // focus shows steadily, as its border in the highlight colour.
-            const LRESULT r = DefSubclassProc(hwnd, msg, wParam, lParam);
+            const LRESULT r = base();
             if (msg == WM_SETFOCUS) {
-                SendMessageW(hwnd, EM_SETSEL, 0, 0);
+                CallWindowProcW(systemTextBoxProc, hwnd, EM_SETSEL, 0, 0);
                 DestroyCaret();
             }
             RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
             return r;
         }
         case WM_NCCALCSIZE: {
-            // A text box's client area is its line, centred between bands of
-            // its back colour that the frame paints.
-            const LRESULT r = DefSubclassProc(hwnd, msg, wParam, lParam);
-            const int padding = view->paddingOf(hwnd);
+            // Its client area is its line, centred between bands of its back
+            // colour that the frame paints: the room the system leaves for
+            // the line, less the line of its font, goes half above it and
+            // half below.
+            const LRESULT r = base();
             RECT& client = wParam != 0 ? reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0]
                                        : *reinterpret_cast<RECT*>(lParam);
+            int padding = 0;
+            if (const auto it = view->controls_.find(hwnd); it != view->controls_.end()) {
+                const int line = view->gdi_.lineHeight(view->fontFor(it->second->font()));
+                padding = std::max(0, static_cast<int>(client.bottom - client.top - line) / 2);
+            }
+            view->paddings_[hwnd] = padding;
             client.top += padding;
             client.bottom = std::max(client.top, client.bottom - padding);
             return r;
         }
         case WM_NCPAINT: {
-            const LRESULT r = DefSubclassProc(hwnd, msg, wParam, lParam);
-            if (GetFocus() == hwnd && (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0) {
-                RECT outer;
-                GetWindowRect(hwnd, &outer);
-                OffsetRect(&outer, -outer.left, -outer.top);
-                const HDC dc = GetWindowDC(hwnd);
+            const LRESULT r = base();
+            const int padding = view->paddingOf(hwnd);
+            const bool focused = GetFocus() == hwnd;
+            if (padding == 0 && !focused) {
+                return r;
+            }
+            RECT window;
+            GetWindowRect(hwnd, &window);
+            const HDC dc = GetWindowDC(hwnd);
+            if (focused) {
+                RECT outer{0, 0, window.right - window.left, window.bottom - window.top};
                 const int edge = GetSystemMetrics(SM_CXEDGE);
                 for (int k = 0; k < edge; ++k) {
                     FrameRect(dc, &outer, GetSysColorBrush(COLOR_HIGHLIGHT));
                     InflateRect(&outer, -1, -1);
                 }
-                ReleaseDC(hwnd, dc);
             }
-            if (const int padding = view->paddingOf(hwnd); padding > 0) {
-                RECT window;
+            if (padding > 0) {
                 RECT client;
-                GetWindowRect(hwnd, &window);
                 GetClientRect(hwnd, &client);
                 MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&client), 2);
                 OffsetRect(&client, -window.left, -window.top);
                 const HBRUSH back = view->gdi_.brush(view->controls_.at(hwnd)->look().back);
-                const HDC dc = GetWindowDC(hwnd);
                 const RECT above{client.left, client.top - padding, client.right, client.top};
                 const RECT below{client.left, client.bottom, client.right, client.bottom + padding};
                 FillRect(dc, &above, back);
                 FillRect(dc, &below, back);
-                ReleaseDC(hwnd, dc);
             }
+            ReleaseDC(hwnd, dc);
             return r;
         }
         case WM_NCDESTROY:
-            RemoveWindowSubclass(hwnd, childProc, 0);
             view->paddings_.erase(hwnd);
             break;
         default:
             break;
     }
-    return DefSubclassProc(hwnd, msg, wParam, lParam);
+    return base();
 }
 
 }  // namespace winforms

@@ -178,8 +178,7 @@ bool Win32FormView::takeKey(const MSG& msg) {
             return false;
     }
     if (msg.message == WM_KEYDOWN) {
-        // Bit 30: the key was already down, so this press is a repeat.
-        form_.keyDown(key, (static_cast<unsigned long>(msg.lParam) & (1UL << 30U)) != 0);
+        form_.keyDown(key, repeatedPress(msg.lParam));
     } else {
         form_.keyUp(key);
     }

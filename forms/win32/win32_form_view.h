@@ -66,8 +66,6 @@ class Win32FormView : public forms::FormObserver {
 
     HWND hwnd() const { return hwnd_; }
     HWND hwndFor(const forms::Control& control) const;
-    // Twips to the client area's pixels, as the board is drawn now.
-    const forms::Scale& scale() const { return scale_; }
 
     // Shows the window, then raises the form's Activate.
     void show(int showCommand);
@@ -97,25 +95,30 @@ class Win32FormView : public forms::FormObserver {
     // Frames and picture boxes: painted by paintBox; a frame's controls
     // are coloured and drawn by the window.
     static LRESULT CALLBACK boxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK childProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                      UINT_PTR id, DWORD_PTR data);
-    // Registers the window's class and the boxes'; returns the window's.
+    // The text box's and the push button's classes: the system's EDIT and
+    // BUTTON, with the mouse let through to the window; a text box also
+    // centres its line and shows the focus steadily.
+    static LRESULT CALLBACK textBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK buttonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    // Registers the window's class and the controls'; returns the window's.
     static const wchar_t* registerClasses(HINSTANCE instance);
+    // Makes a control, and those it holds, at its place at scale_ with its
+    // font, as the form has it.
     void create(forms::Control& control, HWND parent);
     // Places every control, and sets every font, at scale_.
     void placeAll();
-    // Sets a control's font; a text box also loses the side margins the
-    // system works out from it.
+    // Sets the font of a control that draws text with the system's font;
+    // the others draw with fontFor themselves.
     void setFont(const forms::Control& control, HFONT font, bool redraw);
-    // Moves and sizes a control to its place at scale_, and below its
-    // siblings when after is HWND_BOTTOM; a text box is centred anew.
-    void place(forms::Control& control, HWND after = nullptr);
-    // A text box centres its line vertically in its window.
+    // Moves and sizes a control to its place at scale_, drawing nothing; a
+    // text box is centred anew.
+    void place(forms::Control& control);
+    // A text box centres its line vertically in its window, with its font.
     void centreText(forms::Control& control);
-    // Sets the bands above and below a text box's line, for the window's
-    // size given; the next frame change applies them.
-    void pad(HWND h, const forms::Control& control, int width, int height);
     int paddingOf(HWND h) const;
+    // The colour shown under a control: its frame's back colour, or the
+    // window's.
+    COLORREF colourUnder(const forms::Control& control) const;
     // What screen readers are told of a control. clearAccessible takes it
     // all back from every control and the announcer.
     void applyAccessible(forms::Control& control);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "forms/win32/win32_gdi.h"
 
 #include <shlwapi.h>
@@ -7,7 +8,6 @@
 // this file does not need.
 #include <gdiplus.h>
 
-#include <cwctype>
 #include <string_view>
 
 #include "forms/win32/win32_files.h"
@@ -18,15 +18,6 @@ using forms::widen;
 namespace gdip = Gdiplus::DllExports;
 
 namespace {
-
-// "stelle.gif" is the resource STELLE_GIF, "stelle@2x.png" STELLE_2X_PNG.
-std::wstring resourceName(const std::string& file) {
-    std::wstring name = widen(file);
-    for (wchar_t& c : name) {
-        c = c == L'.' || c == L'@' ? L'_' : static_cast<wchar_t>(std::towupper(c));
-    }
-    return name;
-}
 
 std::string_view resourceData(const wchar_t* name) {
     const HRSRC info = FindResourceW(nullptr, name, MAKEINTRESOURCEW(10));  // RT_RCDATA
@@ -180,7 +171,9 @@ Gdi::Picture* Gdi::picture(const std::string& name) {
     if (!slot) {
         slot = std::make_unique<Picture>();
         const std::string file = forms::pictureAt(name, density_);
-        const std::string_view bytes = resourceData(resourceName(file).c_str());
+        // Each picture is the resource named as its file (names of
+        // resources know no case).
+        const std::string_view bytes = resourceData(widen(file).c_str());
         IStream* stream = SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()),
                                             static_cast<UINT>(bytes.size()));
         if (stream != nullptr) {

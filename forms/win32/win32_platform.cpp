@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "forms/win32/win32_platform.h"
 
 #include <commctrl.h>
@@ -91,9 +92,7 @@ LRESULT CALLBACK boxKeyFilter(int code, WPARAM wParam, LPARAM lParam) {
         switch (msg->message) {
             case WM_KEYDOWN:
             case WM_SYSKEYDOWN:
-                // Bit 30: the key was already down, so this press is a repeat.
-                if (!boxKeys->press(
-                        key, (static_cast<unsigned long>(msg->lParam) & (1UL << 30U)) != 0)) {
+                if (!boxKeys->press(key, repeatedPress(msg->lParam))) {
                     return TRUE;
                 }
                 break;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The platform's boxes as plain Win32 provides them: the Yes/No question
 // and the report of an untrapped failure.
 #pragma once
@@ -10,6 +11,12 @@
 #include "forms/platform.h"
 
 namespace winforms {
+
+// Whether a WM_KEYDOWN or WM_SYSKEYDOWN repeats a key held down: bit 30 of
+// its lParam says the key was already down.
+inline bool repeatedPress(LPARAM lParam) {
+    return (static_cast<unsigned long>(lParam) & (1UL << 30U)) != 0;
+}
 
 // The system's message box with "Sì" and "No" whatever the system's
 // language; no icon, Yes the default, centred on the owner.
