@@ -17,26 +17,19 @@ target_compile_definitions(tabellone_win32 PUBLIC
 target_link_libraries(tabellone_win32 PUBLIC tabellone_core
   comctl32 gdiplus uxtheme shlwapi oleacc ole32 gdi32 user32)
 
-# The icon: the dove of the Nuova button, made at build time.
-find_program(TABELLONE_CONVERT convert REQUIRED)
-set(TABELLONE_ICON ${CMAKE_CURRENT_BINARY_DIR}/colomba.ico)
-add_custom_command(OUTPUT ${TABELLONE_ICON}
-  COMMAND ${TABELLONE_CONVERT} ${CMAKE_CURRENT_SOURCE_DIR}/window/pictures/colomba.gif[0]
-          -background none -gravity center -extent 56x56 -resize 48x48
-          \( -clone 0 -resize 32x32 \) \( -clone 0 -resize 16x16 \) ${TABELLONE_ICON}
-  DEPENDS window/pictures/colomba.gif
-  VERBATIM)
+# The icon: the dove of Nuova at 48, 32 and 16 pixels, kept in the tree
+# (tools/make_icons.sh draws it again).
+set(TABELLONE_ICON ${CMAKE_CURRENT_SOURCE_DIR}/window/pictures/tabellone.ico)
 
-# Pictures by file name (stelle.gif is STELLE_GIF, stelle@2x.png is
-# STELLE_2X_PNG), fonts as FONT_n. The 2x and 3x drawings are for zoomed
-# boards; each is decoded only when a board at its density first draws it.
+# Pictures by the name the layout gives them (stelle.gif is STELLE_GIF,
+# stelle@2x.png is STELLE_2X_PNG), each a PNG; fonts as FONT_n. The 2x and
+# 3x drawings are for zoomed boards; each is decoded only when a board at
+# its density first draws it.
 set(TABELLONE_RC_DATA "")
-foreach(picture IN LISTS TABELLONE_PICTURES)
-  get_filename_component(name ${picture} NAME)
-  string(TOUPPER ${name} name)
+foreach(picture file IN ZIP_LISTS TABELLONE_PICTURES TABELLONE_PICTURE_FILES)
+  string(TOUPPER ${picture} name)
   string(REGEX REPLACE "[.@]" "_" name ${name})
-  string(APPEND TABELLONE_RC_DATA
-    "${name} RCDATA \"${CMAKE_CURRENT_SOURCE_DIR}/${picture}\"\n")
+  string(APPEND TABELLONE_RC_DATA "${name} RCDATA \"${file}\"\n")
 endforeach()
 # The stand-in fonts, as their authors made them: a font licensed under
 # the SIL Open Font License may not be changed (cut down, say) and keep a
@@ -48,7 +41,7 @@ foreach(font IN LISTS font_files)
 endforeach()
 configure_file(forms/win32/tabellone.rc.in ${CMAKE_CURRENT_BINARY_DIR}/tabellone.rc @ONLY)
 set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/tabellone.rc PROPERTIES
-  OBJECT_DEPENDS "${TABELLONE_ICON};${font_files};${CMAKE_CURRENT_SOURCE_DIR}/forms/win32/tabellone.manifest")
+  OBJECT_DEPENDS "${TABELLONE_ICON};${TABELLONE_PICTURE_FILES};${font_files};${CMAKE_CURRENT_SOURCE_DIR}/forms/win32/tabellone.manifest")
 
 add_executable(tabellone WIN32 app/main_win32.cpp ${CMAKE_CURRENT_BINARY_DIR}/tabellone.rc)
 target_link_libraries(tabellone PRIVATE tabellone_win32 shell32)  # CommandLineToArgvW

@@ -18,8 +18,11 @@ need_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# What building the board needs.
-BUILD_PACKAGES=(cmake g++ ninja-build qt6-base-dev libgl-dev libx11-dev fonts-comic-neue fonts-liberation2)
+# What building the board needs: the compiler, Qt, Xlib, the fonts it
+# embeds, and Python with Pillow, which writes its pictures as PNG
+# (tools/png_picture.py).
+BUILD_PACKAGES=(cmake g++ ninja-build qt6-base-dev libgl-dev libx11-dev fonts-comic-neue
+    fonts-liberation2 python3 python3-pil)
 # What running it on a virtual display and looking at it needs.
 DISPLAY_PACKAGES=(xvfb xauth imagemagick xdotool)
 
@@ -32,9 +35,10 @@ TEST_PACKAGES=(libgtest-dev xvfb xauth xdotool imagemagick openbox x11-utils
     dbus at-spi2-core orca speech-dispatcher)
 
 # What the Windows build and its tests under Wine need: the MinGW-w64 cross
-# compiler, GoogleTest's sources, Wine (32-bit, so the i386 architecture
-# first), and ImageMagick, which makes the icon.
-WINE_PACKAGES=(g++-mingw-w64-i686 googletest wine wine32:i386 imagemagick
+# compiler, Python with Pillow (the pictures as PNG), GoogleTest's sources,
+# Wine (32-bit, so the i386 architecture first), and a virtual display with
+# ImageMagick's import for screenshots.
+WINE_PACKAGES=(g++-mingw-w64-i686 python3 python3-pil googletest wine wine32:i386 imagemagick
     xvfb xauth xdotool openbox x11-utils)
 
 # What tools/release.sh needs beyond the two builds: the archivers, and a
