@@ -158,7 +158,7 @@ GUIDE
         cat <<GUIDE
 
 icu-upstream.txt è la licenza di ICU così come la dà ICU stesso, con gli
-avvisi dei dizionari (cinese e giapponese, lao, birmano, khmer,
+avvisi degli elenchi di parole (cinese e giapponese, lao, birmano, khmer,
 thailandese) contenuti nei suoi dati, libicudata.
 
 SOURCES.txt elenca il pacchetto sorgente Debian, con la versione, di
@@ -258,7 +258,8 @@ cp LICENSE "$windows/LICENSE"
 mapfile -t linked < <(sed -n 's/^LOAD \(\/usr\/.*\)$/\1/p' "$build/win32/tabellone.map" | sort -u)
 [ ${#linked[@]} -gt 0 ] || fail "the linker's map names nothing from the system"
 notices "$windows/LICENSES" "${fonts[@]}" "${linked[@]}"
-notices_guide ".txt" false >"$windows/LICENSES/LEGGIMI.txt"
+# With a byte order mark, as LEGGIMI.txt, for Notepad.
+{ printf '\xef\xbb\xbf'; notices_guide ".txt" false; } >"$windows/LICENSES/LEGGIMI.txt"
 # Notepad wants CR LF, and Windows a .txt to open a text at a double-click.
 for text in "$windows/LICENSES/common-licenses"/*; do
     mv "$text" "$text.txt"
