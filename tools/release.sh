@@ -51,6 +51,13 @@ SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || 
 export SOURCE_DATE_EPOCH
 epoch=$SOURCE_DATE_EPOCH
 export CXXFLAGS="-ffile-prefix-map=$PWD/="
+# Builds made at another time keep it (nothing to rebuild when only the
+# commit changed): those start again.
+if [ "$(cat "$build/epoch" 2>/dev/null)" != "$epoch" ]; then
+    rm -rf "$build/linux" "$build/win32"
+fi
+mkdir -p "$build"
+echo "$epoch" >"$build/epoch"
 
 # The Linux program for a bundle (Qt's libraries found beside it), and the
 # Windows one, static, with the linker's map of what went into it.
