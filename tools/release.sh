@@ -292,18 +292,36 @@ if $sources; then
         fail "--sources takes the program's source from git: commit first"
     work=$build/sources
     rm -rf "$work"
-    mkdir -p "$work/apt/lists/partial" "$work/tree/debian"
-    apt-get indextargets --format '$(ORIGIN) $(REPO_URI) $(RELEASE) $(COMPONENT)' |
-        awk '$1 == "Debian" { print "deb-src", $2, $3, $4 }' | sort -u >"$work/apt/sources.list"
-    [ -s "$work/apt/sources.list" ] || fail "apt uses no Debian mirror here"
-    aptsrc=(-o Dir::Etc::SourceList="$work/apt/sources.list" -o Dir::Etc::SourceParts=/nonexistent
-        -o Dir::State::Lists="$work/apt/lists" -o APT::Sandbox::User=root)
-    apt-get "${aptsrc[@]}" -qq update
+    mkdir -p "$work/tree/debian"
+    # Each Debian suite apt uses here, as a source list of its own: a mirror
+    # may lack a file that its index names (a security update that is also
+    # in a point release), and another suite then has it.
+    mapfile -t suites < <(apt-get indextargets --format '$(ORIGIN) $(REPO_URI) $(RELEASE) $(COMPONENT)' |
+        awk '$1 == "Debian" { print "deb-src", $2, $3, $4 }' | sort -u)
+    [ ${#suites[@]} -gt 0 ] || fail "apt uses no Debian mirror here"
+    suite_apt() {  # apt-get with the options for suite $1, then the arguments
+        local suite=$1
+        shift
+        apt-get -o Dir::Etc::SourceList="$work/apt/$suite/sources.list" -o Dir::Etc::SourceParts=/nonexistent \
+            -o Dir::State::Lists="$work/apt/$suite/lists" -o APT::Sandbox::User=root "$@"
+    }
+    for i in "${!suites[@]}"; do
+        mkdir -p "$work/apt/$i/lists/partial"
+        echo "${suites[i]}" >"$work/apt/$i/sources.list"
+        suite_apt "$i" -qq update
+    done
     for line in "${sourced[@]}"; do
         read -r name at <<<"$line"
         [ -n "$(copyleft "$name")" ] || continue
-        (cd "$work/tree/debian" && apt-get "${aptsrc[@]}" -qq source --download-only "$name=$at") ||
-            fail "no source of $name $at on the mirror: take it from https://snapshot.debian.org/package/$name/$at/"
+        fetched=false
+        for i in "${!suites[@]}"; do
+            if (cd "$work/tree/debian" && suite_apt "$i" -qq source --download-only "$name=$at") >/dev/null 2>&1
+            then
+                fetched=true
+                break
+            fi
+        done
+        $fetched || fail "no source of $name $at on the mirror: take it from https://snapshot.debian.org/package/$name/$at/"
     done
     git archive --format=tar --prefix="Tabellone-$version/" HEAD | tar -xf - -C "$work/tree"
     mv "$work/tree/debian" "$work/tree/Tabellone-$version/debian-sources"
