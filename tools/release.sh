@@ -290,6 +290,7 @@ bash tools/check_release.sh "$dist"
 if $sources; then
     [ -z "$(git status --porcelain 2>/dev/null)" ] && git rev-parse -q --verify HEAD >/dev/null ||
         fail "--sources takes the program's source from git: commit first"
+    need_packages curl
     work=$build/sources
     rm -rf "$work"
     mkdir -p "$work/tree/debian"
@@ -310,6 +311,21 @@ if $sources; then
         echo "${suites[i]}" >"$work/apt/$i/sources.list"
         suite_apt "$i" -qq update
     done
+    # A version the mirrors have moved on from: from snapshot.debian.org,
+    # which keeps every file Debian published, by its SHA-1.
+    snapshot() {  # snapshot NAME VERSION: its files into the current folder
+        local files hash file
+        files=$(curl -fsS "https://snapshot.debian.org/mr/package/$1/${2//+/%2B}/srcfiles?fileinfo=1" |
+            /usr/bin/python3 -c 'import json, sys
+info = json.load(sys.stdin)
+for f in info["result"]:
+    print(f["hash"], info["fileinfo"][f["hash"]][0]["name"])') || return 1
+        [ -n "$files" ] || return 1
+        while read -r hash file; do
+            curl -fsS -o "$file" "https://snapshot.debian.org/file/$hash" &&
+                [ "$(sha1sum <"$file" | cut -d' ' -f1)" = "$hash" ] || return 1
+        done <<<"$files"
+    }
     for line in "${sourced[@]}"; do
         read -r name at <<<"$line"
         [ -n "$(copyleft "$name")" ] || continue
@@ -321,7 +337,8 @@ if $sources; then
                 break
             fi
         done
-        $fetched || fail "no source of $name $at on the mirror: take it from https://snapshot.debian.org/package/$name/$at/"
+        $fetched || (cd "$work/tree/debian" && snapshot "$name" "$at") ||
+            fail "no source of $name $at on the mirror nor at https://snapshot.debian.org/package/$name/$at/"
     done
     git archive --format=tar --prefix="Tabellone-$version/" HEAD | tar -xf - -C "$work/tree"
     mv "$work/tree/debian" "$work/tree/Tabellone-$version/debian-sources"
