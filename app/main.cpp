@@ -69,7 +69,8 @@ int main(int argc, char** argv) {
     try {
         qtforms::registerEmbeddedFonts();
         // The dove of Nuova for the window and the task bar, as on Windows.
-        QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/colomba@3x.png")));
+        QApplication::setWindowIcon(
+            QIcon(qtforms::embeddedPicture(QStringLiteral("colomba@3x.png"))));
 
         forms::PosixClock clock;
         forms::SeededRandom random;

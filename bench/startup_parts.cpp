@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
     phase("embedded_fonts");
     for (const char* picture : {window::kStarsPicture, window::kDovePicture, window::kStripePicture,
                                 window::kWindowPicture}) {
-        (void)QPixmap(QStringLiteral(":/pictures/") + QString::fromLatin1(picture));
+        (void)qtforms::embeddedPicture(QString::fromLatin1(picture));
     }
     phase("pictures");
 

@@ -18,26 +18,20 @@ target_compile_definitions(tabellone_win32 PUBLIC
 target_link_libraries(tabellone_win32 PUBLIC tabellone_core
   comctl32 gdiplus uxtheme shlwapi oleacc ole32 gdi32 user32)
 
-# The icon: the dove of the Nuova button, made at build time.
-find_program(TABELLONE_CONVERT convert REQUIRED)
-set(TABELLONE_ICON ${CMAKE_CURRENT_BINARY_DIR}/colomba.ico)
-add_custom_command(OUTPUT ${TABELLONE_ICON}
-  COMMAND ${TABELLONE_CONVERT} ${CMAKE_CURRENT_SOURCE_DIR}/window/pictures/colomba.gif[0]
-          -background none -gravity center -extent 56x56 -resize 48x48
-          \( -clone 0 -resize 32x32 \) \( -clone 0 -resize 16x16 \) ${TABELLONE_ICON}
-  DEPENDS window/pictures/colomba.gif
-  VERBATIM)
+# The icon: the dove of Nuova at 48, 32 and 16 pixels, kept in the tree
+# (tools/make_icons.sh draws it again).
+set(TABELLONE_ICON ${CMAKE_CURRENT_SOURCE_DIR}/window/pictures/tabellone.ico)
 
-# Pictures named as their files ("stelle@2x.png"; a resource's name knows
-# no case), fonts as FONT_n. The 2x and 3x drawings are for zoomed boards;
-# each is decoded only when a board at its density first draws it. windres
-# joins quoted strings that only white space parts, so a line directive
-# goes between each file and the quoted name after it.
+# Pictures named as the layout names them ("stelle.gif", "stelle@2x.png"; a
+# resource's name knows no case), each holding the PNG made from it; fonts
+# as FONT_n. The 2x and 3x drawings are for zoomed boards; each is decoded
+# only when a board at its density first draws it. windres joins quoted
+# strings that only white space parts, so a line directive goes between
+# each file and the quoted name after it.
 set(TABELLONE_RC_DATA "")
-foreach(picture IN LISTS TABELLONE_PICTURES)
-  get_filename_component(name ${picture} NAME)
+foreach(picture file IN ZIP_LISTS TABELLONE_PICTURES TABELLONE_PICTURE_FILES)
   string(APPEND TABELLONE_RC_DATA "#line 1 \"${picture}\"\n"
-    "\"${name}\" RCDATA \"${CMAKE_CURRENT_SOURCE_DIR}/${picture}\"\n")
+    "\"${picture}\" RCDATA \"${file}\"\n")
 endforeach()
 # The stand-in fonts, as their authors made them: a font licensed under
 # the SIL Open Font License may not be changed (cut down, say) and keep a
@@ -49,7 +43,7 @@ foreach(font IN LISTS font_files)
 endforeach()
 configure_file(forms/win32/tabellone.rc.in ${CMAKE_CURRENT_BINARY_DIR}/tabellone.rc @ONLY)
 set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/tabellone.rc PROPERTIES
-  OBJECT_DEPENDS "${TABELLONE_ICON};${font_files};${CMAKE_CURRENT_SOURCE_DIR}/forms/win32/tabellone.manifest")
+  OBJECT_DEPENDS "${TABELLONE_ICON};${TABELLONE_PICTURE_FILES};${font_files};${CMAKE_CURRENT_SOURCE_DIR}/forms/win32/tabellone.manifest")
 
 add_executable(tabellone WIN32 app/main_win32.cpp ${CMAKE_CURRENT_BINARY_DIR}/tabellone.rc)
 target_link_libraries(tabellone PRIVATE tabellone_win32)

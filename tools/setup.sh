@@ -18,8 +18,11 @@ need_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# What building the board needs.
-BUILD_PACKAGES=(cmake g++ ninja-build qt6-base-dev libgl-dev libx11-dev fonts-comic-neue fonts-liberation2)
+# What building the board needs: the compiler, Qt, Xlib, the fonts it
+# embeds, and Python with Pillow, which writes its pictures as PNG
+# (tools/png_picture.py).
+BUILD_PACKAGES=(cmake g++ ninja-build qt6-base-dev libgl-dev libx11-dev fonts-comic-neue
+    fonts-liberation2 python3 python3-pil)
 # What running it on a virtual display and looking at it needs.
 DISPLAY_PACKAGES=(xvfb xauth imagemagick xdotool)
 
@@ -32,21 +35,33 @@ TEST_PACKAGES=(libgtest-dev xvfb xauth xdotool imagemagick openbox x11-utils
     dbus at-spi2-core orca speech-dispatcher)
 
 # What the Windows build and its tests under Wine need: the MinGW-w64 cross
-# compiler, GoogleTest's sources, Wine (32-bit, so the i386 architecture
-# first), and ImageMagick, which makes the icon.
-WINE_PACKAGES=(g++-mingw-w64-i686 googletest wine wine32:i386 imagemagick
+# compiler, Python with Pillow (the pictures as PNG), GoogleTest's sources,
+# Wine (32-bit, so the i386 architecture first), and a virtual display with
+# ImageMagick's import for screenshots.
+WINE_PACKAGES=(g++-mingw-w64-i686 python3 python3-pil googletest wine wine32:i386 imagemagick
     xvfb xauth xdotool openbox x11-utils)
 
-# What tools/release.sh needs beyond the two builds: the archivers, and a
-# virtual desktop to play each release on as a user would (tests/e2e/).
-RELEASE_PACKAGES=(zip unzip python3 xvfb xauth xdotool imagemagick openbox x11-utils)
+# What tools/release.sh needs beyond the two builds: Qt's Wayland client
+# (qt6-wayland) for the bundle, the archivers, and a virtual desktop to play
+# each release on as a user would (tests/e2e/), and a headless Wayland
+# compositor (weston) to start the bundle under.
+RELEASE_PACKAGES=(qt6-wayland zip unzip xz-utils python3 xvfb xauth xdotool imagemagick openbox
+    x11-utils weston)
 
-# The libraries every Linux desktop has, which the Linux bundle leaves out and
-# loads from the system: glibc; GCC's C++ runtime and zlib, zstd, PCRE2 (8-bit)
-# and libsystemd, which Debian's own apt, dpkg and grep need; the X and xcb
-# client libraries (not the xcb-util helpers, which many desktops lack);
-# fontconfig; freetype with libpng; and GL. Matched against sonames.
-BASE_SYSTEM_LIBRARIES='^(ld-linux-x86-64|libc|libm|libdl|libpthread|librt|libstdc\+\+|libgcc_s|libz|libzstd|libpcre2-8|libsystemd|libX11|libX11-xcb|libXau|libXdmcp|libXext|libXrender|libXcursor|libXfixes|libXi|libICE|libSM|libxcb|libxcb-(composite|damage|dpms|dri2|dri3|glx|present|randr|record|render|res|screensaver|shape|shm|sync|xf86dri|xfixes|xinerama|xinput|xkb|xtest|xv|xvmc)|libfontconfig|libfreetype|libpng16|libGL|libEGL|libGLX|libOpenGL|libGLdispatch)\.so\.[0-9]+$'
+# The base list: the libraries the Linux bundle leaves out and loads from the
+# system, being what a Debian Xfce, LXDE or MATE desktop installed without
+# recommends has. That is glibc; the C++ runtime; the X client libraries
+# those desktops' toolkits use (X11 and its xcb bridge, Xau, Xdmcp, the Xext,
+# Xrender, Xi, Xfixes, Xcursor, Xrandr, Xinerama, Xcomposite and Xdamage
+# extensions, ICE and SM) and the xcb ones under them (xcb, xcb-render and
+# xcb-shm, which cairo uses; not xcb's other extensions, nor the xcb-util
+# helpers); fontconfig and freetype; GL and EGL (GLVND's front ends, not a
+# driver); and the libraries these need in turn in Debian (expat, libpng,
+# zlib, brotli, libbsd, libmd, libuuid), which the bundle must not carry
+# either: its copy would be loaded in the system's place for them too.
+# Everything else is bundled. Matched against sonames;
+# tools/only_base_system.sh shows a program these libraries alone.
+BASE_SYSTEM_LIBRARIES='^(ld-linux-x86-64|libc|libm|libdl|libpthread|librt|libstdc\+\+|libgcc_s|libX11|libX11-xcb|libXau|libXdmcp|libXext|libXrender|libXi|libXfixes|libXcursor|libXrandr|libXinerama|libXcomposite|libXdamage|libICE|libSM|libxcb|libxcb-render|libxcb-shm|libfontconfig|libfreetype|libGL|libEGL|libGLX|libOpenGL|libGLdispatch|libexpat|libpng16|libz|libbrotlidec|libbrotlicommon|libbsd|libmd|libuuid)\.so\.[0-9]+$'
 
 # Wine's 32-bit half comes from the i386 architecture; call before
 # need_packages "${WINE_PACKAGES[@]}".

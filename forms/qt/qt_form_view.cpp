@@ -10,6 +10,7 @@
 #include <QFontDatabase>
 #include <QFrame>
 #include <QHelpEvent>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -132,6 +133,12 @@ QFont QtFormView::toQFont(const forms::Font& font) {
     return f;
 }
 
+QPixmap embeddedPicture(const QString& file) {
+    QImageReader reader(QStringLiteral(":/pictures/") + file, "png");
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImageReader(&reader);
+}
+
 QPixmap Pictures::at(const std::string& name, const forms::Scale& scale, qreal devicePixelRatio) {
     if (name.empty()) {
         return {};
@@ -145,7 +152,7 @@ QPixmap Pictures::at(const std::string& name, const forms::Scale& scale, qreal d
     auto found = decoded_.find(name);
     if (found == decoded_.end()) {
         const QString file = QString::fromStdString(forms::pictureAt(name, density));
-        found = decoded_.emplace(name, QPixmap(QStringLiteral(":/pictures/") + file)).first;
+        found = decoded_.emplace(name, embeddedPicture(file)).first;
     }
     const QPixmap& drawing = found->second;
     const forms::PixelSize drawn = forms::drawnPictureSize(

@@ -39,6 +39,11 @@ namespace qtforms {
 
 QColor toQColor(forms::Color c);
 
+// The embedded picture `file` (":/pictures/" + file), decoded as the PNG it
+// is, whatever its name says: Qt then loads no image plug-in at all (asked
+// to guess, it would load every one it finds). Null if there is none.
+QPixmap embeddedPicture(const QString& file);
+
 // The pictures as drawn: each decoded from the drawing of the density in
 // use when first asked for, and smoothly scaled to the size it is shown at.
 // A change of density drops every picture of the old one.
