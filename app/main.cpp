@@ -16,6 +16,7 @@
 #include "forms/qt/qt_form_view.h"
 #include "forms/qt/qt_platform.h"
 #include "forms/std_platform.h"
+#include "window/texts.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ class Application final : public QApplication {
     void fail(const std::exception_ptr& failure) {
         if (!failed_) {
             failed_ = true;
-            fatal_.report(forms::fatalMessage(failure));
+            fatal_.report(window::fatalMessage(failure));
         }
     }
     bool failed() const { return failed_; }
@@ -64,6 +65,7 @@ int main(int argc, char** argv) {
     // is given the program's name alone. Its environment variables apply.
     int qtArgc = 1;
     std::array<char*, 2> qtArgv{argv[0], nullptr};
+    qtforms::useBoxTexts(window::kBoxTexts);
     qtforms::QtFatalReport fatal;
     Application app(qtArgc, qtArgv.data(), fatal);
     try {

@@ -18,6 +18,7 @@
 #include "forms/win32/win32_files.h"
 #include "forms/win32/win32_form_view.h"
 #include "forms/win32/win32_platform.h"
+#include "window/texts.h"
 
 namespace {
 
@@ -77,6 +78,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
                                 command.text);
         return command.status;
     }
+    winforms::useBoxTexts(window::kBoxTexts);
     winforms::Win32FatalReport fatal;
     try {
         return runBoard(instance, showCommand, fatal);
@@ -84,7 +86,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
         // Made or run outside the form's handlers (the window, its
         // pictures): reported all the same, in the error box.
         fatal.setOwner(nullptr);
-        fatal.report(forms::fatalMessage(std::current_exception()));
+        fatal.report(window::fatalMessage(std::current_exception()));
         return 1;
     }
 }

@@ -27,6 +27,7 @@
 #include "forms/qt/qt_platform.h"
 #include "forms/std_platform.h"
 #include "window/layout.h"
+#include "window/texts.h"
 
 namespace {
 
@@ -119,6 +120,7 @@ int main(int argc, char** argv) {
     forms::SeededRandom random;
     forms::PosixAppFolder folder;
     forms::PosixFileSystem files;
+    qtforms::useBoxTexts(window::kBoxTexts);
     qtforms::QtFatalReport fatal;
     qtforms::QtQuestion question;
     board::Tabellone tabellone({question, fatal, random, clock, folder, files});

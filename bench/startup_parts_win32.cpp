@@ -52,6 +52,7 @@
 #include "forms/win32/win32_files.h"
 #include "forms/win32/win32_form_view.h"
 #include "forms/win32/win32_platform.h"
+#include "window/texts.h"
 
 namespace {
 
@@ -459,6 +460,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR commandLin
     forms::SeededRandom random;
     forms::Win32AppFolder folder;
     forms::Win32FileSystem files;
+    winforms::useBoxTexts(window::kBoxTexts);
     winforms::Win32FatalReport fatal;
     Yes question;
     board::Tabellone tabellone({question, fatal, random, clock, folder, files});

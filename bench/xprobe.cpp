@@ -72,6 +72,7 @@
 #include "forms/color.h"
 #include "forms/geometry.h"
 #include "window/layout.h"
+#include "window/texts.h"
 
 namespace {
 
@@ -506,8 +507,8 @@ class Board {
     void askNewRound() const {
         click(centre(layout().nuova));
         Window question = 0;
-        if (!waitUntil([&] { return (question = x_.find(board::kNewRoundTitle)) != 0; }, timeoutMs_,
-                       [&] { checkAlive(); })) {
+        if (!waitUntil([&] { return (question = x_.find(window::kNewRoundTitle)) != 0; },
+                       timeoutMs_, [&] { checkAlive(); })) {
             checkAlive();
             throw std::runtime_error("the new round question never showed");
         }
@@ -525,7 +526,7 @@ class Board {
     }
 
     void waitQuestionGone() const {
-        if (!waitUntil([&] { return x_.find(board::kNewRoundTitle) == 0; }, timeoutMs_,
+        if (!waitUntil([&] { return x_.find(window::kNewRoundTitle) == 0; }, timeoutMs_,
                        [&] { checkAlive(); })) {
             throw std::runtime_error("the new round question never closed");
         }

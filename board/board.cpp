@@ -1,16 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "board/board.h"
 
+#include "window/texts.h"
+
 #include <algorithm>
 #include <string>
 
 namespace board {
 
 namespace {
-
-// What the strip's slots are called by screen readers, the newest first.
-constexpr std::array<const char*, window::kSlots> kSlotNames{
-    "Ultimo numero chiamato", "Penultimo numero chiamato", "Terzultimo numero chiamato"};
 
 // The big number's text: a one-digit number with a leading "0".
 std::string bigNumber(int n) {
@@ -73,7 +71,7 @@ void Board::call(int index) {
     }
     log_.appendCall(std::to_string(n));
     commit(round_.call(n));
-    form_.announce("Numero chiamato: " + std::to_string(n));
+    form_.announce(window::kCalledAnnouncement + std::to_string(n));
 }
 
 void Board::closeDisplay() {
@@ -110,11 +108,12 @@ void Board::cancel(int index) {
         return;
     }
     commit(round_.cancel(index));
-    form_.announce("Numero annullato: " + std::to_string(n));
+    form_.announce(window::kCancelledAnnouncement + std::to_string(n));
 }
 
 void Board::newRound() {
-    if (question_.ask(kNewRoundPrompt, kNewRoundTitle) != forms::Question::Answer::Yes) {
+    if (question_.ask(window::kNewRoundPrompt, window::kNewRoundTitle) !=
+        forms::Question::Answer::Yes) {
         return;
     }
     log_.appendHeader();
@@ -139,7 +138,7 @@ void Board::show() {
     numeri_.setVisible(!round_.displayOpen);
     // While the board covers it, the big number is no one's to read.
     estratto_.setAccessible({round_.displayOpen && round_.shown != 0
-                                 ? "Numero chiamato: " + std::to_string(round_.shown)
+                                 ? window::kCalledAnnouncement + std::to_string(round_.shown)
                                  : "",
                              ""});
 
@@ -157,14 +156,14 @@ void Board::show() {
         } else {
             c.setFontSize4(defaultsize_);
         }
-        c.setAccessible({std::to_string(i + 1), called ? "chiamato" : ""});
+        c.setAccessible({std::to_string(i + 1), called ? window::kCalledDescription : ""});
     }
     for (int k = 0; k < window::kSlots; ++k) {
         const int n = round_.strip.at(static_cast<std::size_t>(k));
         forms::Control& s = slot(k);
         s.setText(n != 0 ? std::to_string(n) : "");
-        s.setAccessible({std::string(kSlotNames.at(static_cast<std::size_t>(k))) + ": " +
-                             (n != 0 ? std::to_string(n) : "nessuno"),
+        s.setAccessible({std::string(window::kSlotNames.at(static_cast<std::size_t>(k))) + ": " +
+                             (n != 0 ? std::to_string(n) : window::kNoNumber),
                          s.toolTipText()});
     }
 }

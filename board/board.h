@@ -23,9 +23,6 @@ inline constexpr forms::Color kFreeFore = forms::rgb(0, 0, 0);
 inline constexpr float kCalledGrowth = 6.0F;
 inline constexpr const char* kCalledTag = "ok";
 
-inline constexpr const char* kNewRoundPrompt = "SICURO DI VOLER COMINCIARE UNA NUOVA SORVINATA?";
-inline constexpr const char* kNewRoundTitle = "Nuovo giro di sorvina";
-
 class Board {
   public:
     // Hooks the handlers onto the window's events. The round log is opened

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "board/command_line.h"
 
-#include "window/layout.h"
+#include "window/texts.h"
 
 namespace board {
 

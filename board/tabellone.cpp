@@ -1,6 +1,7 @@
 #include "board/tabellone.h"
 
 #include "window/layout.h"
+#include "window/texts.h"
 
 namespace board {
 
@@ -9,6 +10,7 @@ Tabellone::Tabellone(const Services& services)
       log_(services.folder, services.files, services.clock),
       board_(*form_, log_, services.question, services.random) {
     form_->setFatalReport(&services.fatal);
+    form_->explain = window::fatalMessage;
 }
 
 }  // namespace board

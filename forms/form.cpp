@@ -490,10 +490,23 @@ bool Form::dispatch(const std::function<void()>& handler) {
     if (failure) {
         failed_ = true;
         if (fatalReport_ != nullptr) {
-            fatalReport_->report(fatalMessage(failure));
+            fatalReport_->report(explainFailure(failure));
         }
     }
     return true;
+}
+
+std::string Form::explainFailure(const std::exception_ptr& failure) const {
+    if (explain) {
+        return explain(failure);
+    }
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return {};
+    }
 }
 
 void Form::request(WindowRequest request) {

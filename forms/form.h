@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -359,6 +360,10 @@ class Form {
 
     void setObserver(FormObserver* observer) { observer_ = observer; }
     void setFatalReport(FatalReport* report) { fatalReport_ = report; }
+    // How a failure is worded for the user; by default, what it says of
+    // itself. The program gives its own words.
+    std::function<std::string(const std::exception_ptr&)> explain;
+    std::string explainFailure(const std::exception_ptr& failure) const;
     // True once a handler failed: the failure was reported and nothing more
     // is dispatched; the program is to end with a non-zero status.
     bool failed() const { return failed_; }

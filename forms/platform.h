@@ -16,13 +16,14 @@ class FatalError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Texts of the platform's own boxes, in Italian whatever the system's
-// language, the same on every platform.
-inline constexpr const char* kYesText = "Sì";
-inline constexpr const char* kNoText = "No";
-inline constexpr const char* kOkText = "OK";
-// The title of the box that reports a failure: the board window's caption.
-inline constexpr const char* kErrorTitle = "TABELLONE DELLA SORVINA";
+// The words of the platform's own boxes, which the program gives in its own
+// language whatever the system's: the buttons, and the error box's title.
+struct BoxTexts {
+    std::string yes;
+    std::string no;
+    std::string ok;
+    std::string errorTitle;
+};
 
 // The modal Yes/No question (no icon, Yes the default button).
 class Question {
@@ -31,11 +32,6 @@ class Question {
     virtual ~Question() = default;
     virtual Answer ask(const std::string& prompt, const std::string& title) = 0;
 };
-
-// The message for a failure that reached the top of the program: a
-// FatalError's own; for anything else, which the program did not foresee,
-// "Errore imprevisto: " and what the failure says of itself.
-std::string fatalMessage(const std::exception_ptr& failure);
 
 // Shows an untrapped failure to the user. The caller ends the program after.
 class FatalReport {

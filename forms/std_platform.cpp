@@ -6,18 +6,6 @@
 
 namespace forms {
 
-std::string fatalMessage(const std::exception_ptr& failure) {
-    try {
-        std::rethrow_exception(failure);
-    } catch (const FatalError& e) {
-        return e.what();
-    } catch (const std::exception& e) {
-        return std::string("Errore imprevisto: ") + e.what();
-    } catch (...) {
-        return "Errore imprevisto.";
-    }
-}
-
 SeededRandom::SeededRandom() {
     // As many words of entropy as the engine has state to fill.
     std::random_device entropy;

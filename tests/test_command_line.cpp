@@ -10,6 +10,7 @@
 #include "board/command_line.h"
 #include "forms/platform.h"
 #include "window/layout.h"
+#include "window/texts.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ TEST(CommandLine, TheWindowShowsTheVersionItPrints) {
 
 TEST(CommandLine, AFailureNothingForesawIsUnexpected) {
     const auto message = [](auto failure) {
-        return forms::fatalMessage(std::make_exception_ptr(failure));
+        return window::fatalMessage(std::make_exception_ptr(failure));
     };
     EXPECT_EQ(message(forms::FatalError("Impossibile scrivere")), "Impossibile scrivere");
     EXPECT_EQ(message(std::runtime_error("bad_alloc")), "Errore imprevisto: bad_alloc");

@@ -1,5 +1,7 @@
 #include "window/layout.h"
 
+#include "window/texts.h"
+
 #include <cmath>
 #include <string>
 #include <vector>
@@ -89,12 +91,8 @@ std::array<int, kCells> cellTabIndices() {
     return tab;
 }
 
-std::string programTitle() {
-    return "Tabellone " TABELLONE_VERSION;
-}
-
 std::unique_ptr<forms::Form> makeTabellone() {
-    auto form = std::make_unique<forms::Form>("tabellone", "TABELLONE DELLA SORVINA", 12975, 10170);
+    auto form = std::make_unique<forms::Form>("tabellone", kTitle, 12975, 10170);
     forms::Form& f = *form;
     f.backColor = kTitleBar;
     f.picture = kWindowPicture;

@@ -20,10 +20,6 @@ forms::Point cellPosition(int index);
 // TabIndex of every cell, by Index. Cells take TabIndex 12 to 101.
 std::array<int, kCells> cellTabIndices();
 
-// The program's name and version, "Tabellone 1.0": Label4 shows it and
-// --version prints it. The version is the project's, from the build.
-std::string programTitle();
-
 // Builds the window with all its controls, ready for its Load event.
 std::unique_ptr<forms::Form> makeTabellone();
 

@@ -42,6 +42,14 @@ void followHeldKeys() {
     }
 }
 
+namespace {
+forms::BoxTexts boxTexts;
+}  // namespace
+
+void useBoxTexts(forms::BoxTexts texts) {
+    boxTexts = std::move(texts);
+}
+
 void registerEmbeddedFonts() {
     QDirIterator it(QStringLiteral(":/fonts"));
     while (it.hasNext()) {
@@ -98,8 +106,8 @@ forms::Question::Answer QtQuestion::ask(const std::string& prompt, const std::st
     QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title),
                     QString::fromStdString(prompt), QMessageBox::Yes | QMessageBox::No, parent_);
     box.setDefaultButton(QMessageBox::Yes);
-    box.button(QMessageBox::Yes)->setText(QString::fromUtf8(forms::kYesText));
-    box.button(QMessageBox::No)->setText(QString::fromUtf8(forms::kNoText));
+    box.button(QMessageBox::Yes)->setText(QString::fromStdString(boxTexts.yes));
+    box.button(QMessageBox::No)->setText(QString::fromStdString(boxTexts.no));
     // Screen readers read the question with Sì, the button that has the
     // focus: one still busy with the click on Nuova when the box opens takes
     // the box for the window it was already in, and reads that button alone.
@@ -116,9 +124,9 @@ forms::Question::Answer QtQuestion::ask(const std::string& prompt, const std::st
 }
 
 void QtFatalReport::report(const std::string& message) {
-    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(forms::kErrorTitle),
+    QMessageBox box(QMessageBox::Critical, QString::fromStdString(boxTexts.errorTitle),
                     QString::fromStdString(message), QMessageBox::Ok, parent_);
-    box.button(QMessageBox::Ok)->setText(QString::fromUtf8(forms::kOkText));
+    box.button(QMessageBox::Ok)->setText(QString::fromStdString(boxTexts.ok));
     const FreshKeysOnly keys;
     box.exec();
     QCoreApplication::exit(1);

@@ -30,6 +30,10 @@ void askForPlainKeyRepeats();
 // any other key, none. Where there is no X server, every key.
 std::function<bool(int)> keysHeldOnServer();
 
+// The words of the question's and the error box's buttons, and the error
+// box's title. Call once, before any box opens.
+void useBoxTexts(forms::BoxTexts texts);
+
 // Registers the fonts embedded in the executable. Call once, after the
 // QApplication exists and before any window is built.
 void registerEmbeddedFonts();

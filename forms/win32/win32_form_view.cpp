@@ -209,7 +209,7 @@ LRESULT CALLBACK Win32FormView::windowProc(HWND hwnd, UINT msg, WPARAM wParam, L
         if (msg == WM_PAINT) {
             ValidateRect(hwnd, nullptr);
         }
-        reportFailure(hwnd, forms::fatalMessage(std::current_exception()));
+        reportFailure(hwnd, view->form_.explainFailure(std::current_exception()));
         return 0;
     }
 }

@@ -53,15 +53,16 @@ LRESULT CALLBACK ownerFollowsFrame(HWND owner, UINT msg, WPARAM wParam, LPARAM l
 
 // Renames the buttons of the next message box this thread opens and centres
 // it on its owner: the system's boxes speak the system's language.
+forms::BoxTexts boxTexts;
 thread_local HHOOK boxHook = nullptr;
 thread_local HWND boxOwner = nullptr;
 
 LRESULT CALLBACK boxHookProc(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE) {
         const auto box = reinterpret_cast<HWND>(wParam);
-        SetDlgItemTextW(box, IDYES, widen(forms::kYesText).c_str());
-        SetDlgItemTextW(box, IDNO, widen(forms::kNoText).c_str());
-        SetDlgItemTextW(box, IDOK, widen(forms::kOkText).c_str());
+        SetDlgItemTextW(box, IDYES, widen(boxTexts.yes).c_str());
+        SetDlgItemTextW(box, IDNO, widen(boxTexts.no).c_str());
+        SetDlgItemTextW(box, IDOK, widen(boxTexts.ok).c_str());
         SetWindowSubclass(box, escapeSaysNo, 1, 0);
         RECT owner{};
         RECT self{};
@@ -148,11 +149,15 @@ namespace {
 bool reported = false;  // the program's first failure is shown
 }  // namespace
 
+void useBoxTexts(forms::BoxTexts texts) {
+    boxTexts = std::move(texts);
+}
+
 void reportFailure(HWND owner, const std::string& message) {
     if (std::exchange(reported, true)) {
         return;
     }
-    messageBox(owner, message, forms::kErrorTitle, MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    messageBox(owner, message, boxTexts.errorTitle, MB_OK | MB_ICONERROR | MB_TASKMODAL);
     PostQuitMessage(1);
 }
 

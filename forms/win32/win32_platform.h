@@ -18,6 +18,10 @@ inline bool repeatedPress(LPARAM lParam) {
     return (static_cast<unsigned long>(lParam) & (1UL << 30U)) != 0;
 }
 
+// The words of the boxes' buttons and the error box's title. Call once,
+// before any box opens.
+void useBoxTexts(forms::BoxTexts texts);
+
 // The system's message box with "Sì" and "No" whatever the system's
 // language; no icon, Yes the default, centred on the owner.
 class Win32Question : public forms::Question {

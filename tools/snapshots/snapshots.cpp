@@ -20,6 +20,7 @@
 #include "forms/posix/posix_files.h"
 #include "forms/qt/qt_form_view.h"
 #include "forms/qt/qt_platform.h"
+#include "window/texts.h"
 
 namespace {
 
@@ -88,9 +89,10 @@ QImage grabQuestion(QWidget* parent) {
         }
     });
     catcher.start(0);
+    qtforms::useBoxTexts(window::kBoxTexts);
     qtforms::QtQuestion question;
     question.setParent(parent);
-    question.ask(board::kNewRoundPrompt, board::kNewRoundTitle);
+    question.ask(window::kNewRoundPrompt, window::kNewRoundTitle);
     return picture;
 }
 
@@ -169,7 +171,7 @@ int main(int argc, char** argv) {
     // The question that begins a round, over the board at start.
     const QImage box = grabQuestion(&view);
     ok = ok && !box.isNull() &&
-         save(centredOver(start, framed(box, QString::fromUtf8(board::kNewRoundTitle))), out,
+         save(centredOver(start, framed(box, QString::fromUtf8(window::kNewRoundTitle))), out,
               "question.png");
 
     // In play: calls by hand and by the draw, the strip full.
