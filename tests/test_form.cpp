@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <tuple>
@@ -538,6 +539,31 @@ TEST(Layout, WhatCanBeReachedWithTheBoardShownAndHidden) {
     }
     expectAll(&estratto, 15);
     expectAll(&form->control("Picture2", 4), 15);
+}
+
+// While the big number shows, the board (the frame numeri) is hidden: Tab
+// and Shift+Tab walk the buttons and the strip alone, never a cell nobody
+// sees, though every cell is itself enabled. With the board shown they walk
+// the cells too.
+TEST(Layout, TabWhileTheBigNumberShowsNeverLandsOnAHiddenCell) {
+    auto form = window::makeTabellone();
+    const auto walk = [&form](forms::Key key) {  // where the focus lands, round twice
+        std::set<std::string> seen;
+        for (int step = 0; step < 2 * (window::kCells + 5); ++step) {
+            form->keyDown(key, false);
+            seen.insert(form->focus()->name() + std::to_string(form->focus()->index()));
+        }
+        return seen;
+    };
+    const std::set<std::string> outside{"nuova-1", "estrai-1", "last0", "last1", "last2"};
+    std::set<std::string> all = outside;
+    for (int i = 0; i < window::kCells; ++i) all.insert("num" + std::to_string(i));
+
+    form->control("numeri").setVisible(false);
+    EXPECT_EQ(walk(forms::Key::Tab), outside);
+    EXPECT_EQ(walk(forms::Key::BackTab), outside);
+    form->control("numeri").setVisible(true);
+    EXPECT_EQ(walk(forms::Key::Tab), all);
 }
 
 }  // namespace
