@@ -10,14 +10,18 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <string>
+#include <string_view>
 
 #include "fakes.h"
 #include "roundlog/roundlog.h"
@@ -202,15 +206,53 @@ TEST(RoundLog, OddAndLongFolderNamesWork) {
 int other = -1;
 char otherMove = 'b';
 // Once our record is in, in part or whole (SIGXFSZ may come earlier, as room
-// is reserved), the other moves, with 300 ms to: a board waits for the lock.
+// is reserved), the other moves, and we go on once it has: its answer is in,
+// or, a board, it waits for our lock. Not within a minute: `otherStuck`.
 std::string watched;
+std::string watchedLock;  // the log as /proc/locks names it: " dev:inode "
 off_t ours = 0;
+bool otherStuck = false;
+
+// Whether the system lists a process waiting for a lock on the log, as in
+// "2: -> FLOCK  ADVISORY  WRITE 1234 fe:00:5678 0 EOF". Safe in a signal
+// handler: no allocation.
+bool aBoardWaitsForOurLock() {
+    static char locks[1 << 16];
+    const int fd = ::open("/proc/locks", O_RDONLY | O_CLOEXEC);
+    std::size_t size = 0;
+    ssize_t n = 0;
+    while (fd >= 0 && size < sizeof locks &&
+           (n = ::read(fd, locks + size, sizeof locks - size)) > 0) {
+        size += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    const std::string_view all(locks, size);
+    for (std::size_t at = 0, end = 0; at < all.size(); at = end + 1) {
+        end = std::min(all.find('\n', at), all.size());
+        const std::string_view line = all.substr(at, end - at);
+        if (line.find(" -> ") != std::string_view::npos &&
+            line.find(watchedLock) != std::string_view::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void othersTurn(int /*signal*/) {
     struct stat st {};
     if (::stat(watched.c_str(), &st) != 0 || st.st_size <= ours) return;
     (void)!::write(other, &otherMove, 1);
-    pollfd answer{other, POLLIN, 0};
-    ::poll(&answer, 1, 300);
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    const time_t deadline = now.tv_sec + 60;
+    for (pollfd answer{other, POLLIN, 0}; ::poll(&answer, 1, 1) == 0;) {
+        if (otherMove == 'b' && aBoardWaitsForOurLock()) return;
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        if (now.tv_sec > deadline) {
+            otherStuck = true;
+            return;
+        }
+    }
 }
 bool flushFails = false;
 int flakyFlush(int fd) {
@@ -223,6 +265,12 @@ int flakyFlush(int fd) {
 TEST(RoundLog, TwoBoardsOnOneLogOneFailing) {
     TempDir dir;
     const auto file = forms::PosixFileSystem({flakyFlush}).openForAppend(watched = dir.logPath());
+    struct stat st {};
+    ASSERT_EQ(::stat(watched.c_str(), &st), 0);
+    char name[64];
+    std::snprintf(name, sizeof name, " %02x:%02x:%llu ", major(st.st_dev), minor(st.st_dev),
+                  static_cast<unsigned long long>(st.st_ino));
+    watchedLock = name;
     int line[2];
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, line), 0);
     const pid_t board = ::fork();
@@ -263,6 +311,7 @@ TEST(RoundLog, TwoBoardsOnOneLogOneFailing) {
     fails(true);
     ::close(other);
     ::waitpid(board, nullptr, 0);
+    EXPECT_FALSE(otherStuck) << "the other neither moved nor waited for our lock";
     const std::string turn = fakes::record("90") + fakes::record("5");
     EXPECT_EQ(readFile(watched),
               fakes::kMorningHeader + turn + fakes::record("90") + "\"42altro\r\n");
