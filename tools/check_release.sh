@@ -28,6 +28,9 @@ source tools/setup.sh
 dist=$(realpath "${1:-dist}")
 tools=$PWD/tools
 e2e=(/usr/bin/python3 "$PWD/tests/e2e/run_e2e.py")
+# The end-to-end suite clicks by the window's layout, which the release's
+# Linux build wrote (tools/release.sh).
+export TABELLONE_LAYOUT=$dist/build/linux/layout.json
 
 fail() {
     echo "check_release: $*" >&2
@@ -67,6 +70,7 @@ listed=$(cd "$dist" && awk '{ print $2 }' SHA256SUMS | grep -vx "Tabellone-$vers
 [ "$listed" = "$(printf '%s\n' "$tarball" "$zip" | sort)" ] ||
     fail "SHA256SUMS does not list exactly $zip and $tarball"
 (cd "$dist" && sha256sum --check --strict --quiet SHA256SUMS) || fail "SHA256SUMS does not match"
+[ -f "$TABELLONE_LAYOUT" ] || fail "no $TABELLONE_LAYOUT: tools/release.sh writes it"
 
 # One time for every file, that of the sources; root's, in the tarball.
 times=$(TZ=UTC tar --full-time -tvJf "$dist/$tarball" | awk '{ print $2, $4, $5 }' | sort -u)

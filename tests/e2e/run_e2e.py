@@ -12,9 +12,10 @@ import time
 
 sys.dont_write_bytecode = True  # keep the source folder clean
 
+import layout
 from desktop import Desktop, arguments, changed_box, check, wait_until
 
-TITLE, QUESTION_TITLE = "TABELLONE DELLA SORVINA", "Nuovo giro di sorvina"
+QUESTION_TITLE = "Nuovo giro di sorvina"
 LOG_NAME = "logSorvina.txt"
 IN_PLACE = False  # --in-place: the program is played where it lies, not copied
 
@@ -39,18 +40,16 @@ def check_header(header, before, after):
           f"header time {m.groups()} not between {time.ctime(before)} and {time.ctime(after)}")
 
 
-# The layout in twips (left, top, width, height), 15 to a pixel; pixel edges
-# are the twips edges rounded to the nearest pixel, halves up.
-CLIENT = (0, 0, 12975, 10170)
-NUMERI = (0, 750, 10695, 9405)
-ESTRAI = (10830, 3270, 1335, 585)
-FRAME1 = (10830, 3930, 1335, 4245)
-NUOVA = (10830, 8340, 1335, 1275)
-ESTRATTO = (2460, 1830, 6945, 6465)
-STARS_TOP_RIGHT = (10260, 90, 2745, 2505)
+# The layout as the program builds it, in twips (left, top, width, height)
+# in the client area, 15 to a pixel; pixel edges are the twips edges
+# rounded to the nearest pixel, halves up. The look of a called cell is the
+# board's own, not the layout's.
+TITLE, CLIENT = layout.TITLE, layout.CLIENT
+ESTRAI, FRAME1, NUOVA = layout.rect("estrai"), layout.rect("Frame1"), layout.rect("nuova")
+ESTRATTO, STARS_TOP_RIGHT = layout.rect("estratto"), layout.rect("Picture2", 6)
 CELLS, EMPTY = 90, [True] * 3
-TEAL, YELLOW, BLUE, NAVY, RED = (0, 192, 192), (255, 255, 0), (0, 0, 255), (0, 0, 128), (255, 0, 0)
-DISABLED_TEXT = (109, 109, 109)
+TEAL, NAVY, RED = layout.back("num", 0), layout.back("last", 0), layout.back("estratto")
+YELLOW, BLUE, DISABLED_TEXT = (255, 255, 0), (0, 0, 255), (109, 109, 109)
 
 
 def px(twips):
@@ -60,15 +59,12 @@ def px(twips):
 CLIENT_PIXELS = (px(CLIENT[2]), px(CLIENT[3]))
 
 
-def cell_twips(index):
-    # Cell num(index) shows index + 1: ten to a row, in blocks of 3 rows by 5 columns.
-    row, column = divmod(index, 10)
-    return (NUMERI[0] + 210 + 900 * column + (990 if column >= 5 else 0),
-            NUMERI[1] + 480 + 900 * row + 180 * (row // 3), 820, 820)
+def cell_twips(index):  # cell num(index), which shows index + 1
+    return layout.rect("num", index)
 
 
 def slot_twips(k):
-    return FRAME1[0] + 300, FRAME1[1] + 1200 + 960 * k, 800, 800
+    return layout.rect("last", k)
 
 
 def inset(rect, d):

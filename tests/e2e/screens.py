@@ -15,8 +15,8 @@ sys.dont_write_bytecode = True  # keep the source folder clean
 
 from desktop import Desktop, arguments, changed_box, check, wait_until
 
-from run_e2e import (CALL_RECORD, CLIENT, ESTRAI, ESTRATTO, NUMERI, NUOVA, QUESTION_TITLE, TEAL,
-                     TITLE, YELLOW, cell_twips, near, slot_twips)
+from run_e2e import (CALL_RECORD, CLIENT, ESTRAI, ESTRATTO, NUOVA, QUESTION_TITLE, TEAL, TITLE,
+                     YELLOW, cell_twips, near, slot_twips)
 
 CLIENT_W, CLIENT_H = CLIENT[2:]  # the board in twips
 WINE = None  # the ready Wine prefix, when the program is a Windows .exe
@@ -143,7 +143,8 @@ def check_zoomed(board, called=()):
     want = [YELLOW if i + 1 in called else TEAL for i in corners]
 
     def zoomed(shot):  # and no cell in the gap between columns 5 and 6
-        gap = board.at(5150, NUMERI[1] + 1000)
+        left, right = cell_twips(4), cell_twips(5)
+        gap = board.at((left[0] + left[2] + right[0]) // 2, left[1] + left[3] // 2)
         check(not near(tuple(shot.row(gap[1], gap[0], gap[0] + 1)), TEAL, 3), "a cell in the gap")
         return [board.cell_colour(shot, i) for i in corners] == want
     board.wait(zoomed, "the board zoomed to the window")
