@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "../fakes.h"
 #include "forms/win32/win32_files.h"
@@ -28,26 +29,55 @@ std::optional<FileError> refusal(const forms::NativePath& path) {
     return std::nullopt;
 }
 
+// The system's LockFileEx as this program calls it: through its import.
+extern "C" decltype(&LockFileEx) importedLockFileEx __asm__("__imp__LockFileEx@24");
+decltype(&LockFileEx) systemLockFileEx = nullptr;
+HANDLE otherWaits = nullptr;  // set by the other board as it waits for the lock
+
+// The other board's LockFileEx: tried first without waiting; if another
+// holds the lock and the caller would wait, it says so, then waits.
+BOOL WINAPI lockSayingWhenWaiting(HANDLE file, DWORD flags, DWORD reserved, DWORD low, DWORD high,
+                                  LPOVERLAPPED at) {
+    if (systemLockFileEx(file, flags | LOCKFILE_FAIL_IMMEDIATELY, reserved, low, high, at) != 0) {
+        return TRUE;
+    }
+    if ((flags & LOCKFILE_FAIL_IMMEDIATELY) == 0) SetEvent(otherWaits);
+    return systemLockFileEx(file, flags, reserved, low, high, at);
+}
+
 // The other board: this program again, with the log's path in
-// TABELLONE_OTHER_BOARD; it appends the record of 90 before any test runs.
+// TABELLONE_OTHER_BOARD; it appends the record of 90 before any test runs,
+// setting the event named in TABELLONE_OTHER_WAITS if it waits for the lock.
 const bool kOtherBoard = [] {
     wchar_t log[4096];
-    if (GetEnvironmentVariableW(L"TABELLONE_OTHER_BOARD", log, 4096) == 0) return false;
+    wchar_t waits[64];
+    if (GetEnvironmentVariableW(L"TABELLONE_OTHER_BOARD", log, 4096) == 0 ||
+        GetEnvironmentVariableW(L"TABELLONE_OTHER_WAITS", waits, 64) == 0) {
+        return false;
+    }
+    otherWaits = OpenEventW(EVENT_MODIFY_STATE, FALSE, waits);
+    DWORD was = 0;
+    VirtualProtect(&importedLockFileEx, sizeof importedLockFileEx, PAGE_READWRITE, &was);
+    systemLockFileEx = std::exchange(importedLockFileEx, lockSayingWhenWaiting);
     forms::Win32FileSystem().openForAppend(log)->append(fakes::record("90"));
     ExitProcess(0);
 }();
 
 // Our write stops 3 bytes in (failing 1), or our flush fails (2), as the
-// other board starts with a second to append: it must wait for the lock.
-// Or our write stops 3 bytes in as a program that takes no lock appends a
-// line after them (3), or it takes 3 bytes and reports no error (4).
+// other board starts, and goes on once the other waits for our lock or has
+// ended (the lock broken); not within a minute: `otherStuck`. Or our write
+// stops 3 bytes in as a program that takes no lock appends a line after
+// them (3), or it takes 3 bytes and reports no error (4).
 int failing = 0;
 intptr_t other = -1;
+bool otherStuck = false;
 forms::NativePath watched;
 BOOL fails(DWORD error) {
     const forms::NativePath exe = forms::Win32AppFolder().path() / L"core_tests.exe";
     other = _wspawnl(_P_NOWAIT, exe.c_str(), L"core_tests", nullptr);
-    WaitForSingleObject(reinterpret_cast<HANDLE>(other), 1000);
+    const HANDLE either[] = {otherWaits, reinterpret_cast<HANDLE>(other)};
+    otherStuck = otherStuck || other == -1 ||
+                 WaitForMultipleObjects(2, either, FALSE, 60000) == WAIT_TIMEOUT;
     SetLastError(error);
     return FALSE;
 }
@@ -131,6 +161,9 @@ TEST(Win32Files, TwoBoardsOnOneLogOneFailing) {
     const forms::NativePath log = watched = dir.logPath();
     const auto file = forms::Win32FileSystem({flakyWrite, flakyFlush}).openForAppend(log);
     SetEnvironmentVariableW(L"TABELLONE_OTHER_BOARD", log.c_str());
+    const std::wstring waits = L"tabellone-other-waits-" + std::to_wstring(GetCurrentProcessId());
+    otherWaits = CreateEventW(nullptr, FALSE, FALSE, waits.c_str());
+    SetEnvironmentVariableW(L"TABELLONE_OTHER_WAITS", waits.c_str());
     const auto fails = [&](int call) {
         failing = call;
         EXPECT_THROW(file->append(fakes::record("42")), forms::FileException);
@@ -148,6 +181,8 @@ TEST(Win32Files, TwoBoardsOnOneLogOneFailing) {
     failing = 4;  // a short write is a failure, and taken back
     EXPECT_THROW(file->append(fakes::record("42")), forms::FileException);
     failing = 0;
+    CloseHandle(otherWaits);
+    EXPECT_FALSE(otherStuck) << "the other board neither waited for our lock nor ended";
     const std::string turn = fakes::record("90") + fakes::record("5");
     EXPECT_EQ(fakes::readFile(log), fakes::kMorningHeader + turn + turn + "\"42altro\r\n");
 }
