@@ -4,6 +4,7 @@ import argparse
 import collections
 import os
 import re
+import select
 import shutil
 import signal
 import subprocess
@@ -176,6 +177,27 @@ class Desktop:
 
     def key(self, *keys):
         self.xdotool("key", "--delay", 30, *keys)
+
+    def await_repeats(self, windows, count=2, timeout=20.0):
+        """Waits until the X server has repeated a key held down `count` times
+        to the program, whichever of its `windows` has the focus: their key
+        presses, seen by an xev on each that watches beside the program."""
+        watches = [subprocess.Popen(["xev", "-id", w.id, "-event", "keyboard"], env=self.env,
+                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+                   for w in windows]
+        try:
+            seen, deadline = b"", time.monotonic() + timeout
+            while seen.count(b"KeyPress event") < count:
+                left = deadline - time.monotonic()
+                check(left > 0, f"timed out waiting for {count} repeats of a key held down")
+                for pipe in select.select([w.stdout for w in watches], [], [], left)[0]:
+                    more = os.read(pipe.fileno(), 65536)
+                    check(more, "xev ended")
+                    seen += more
+        finally:
+            for watch in watches:
+                watch.kill()
+                watch.wait()
 
     def _tree(self, *where):
         lines = self._out("xwininfo", "-tree", *where).splitlines()

@@ -470,18 +470,23 @@ def keyboard(desktop, program, folder):
 
     tab_to([0])
     # Return held on Nuova asks the question and cannot answer it; Escape
-    # says No and gives the focus back to Nuova. Space held asks it once let
-    # go, and cannot answer it either; a fresh Return says Yes.
-    for key in ("Return", "space"):
-        desktop.xdotool("keydown", key)
-        time.sleep(2)
-        desktop.xdotool("keyup", key)
-        time.sleep(0.5)
-        check(board.log() == b"", f"{key} held on Nuova answered the question")
-        board.open_question(click=False)
-        if key == "Return":
-            desktop.key("Escape")
-            board.question_gone()
+    # says No and gives the focus back to Nuova. Space held presses Nuova,
+    # asks the question once let go, and cannot answer it either; a fresh
+    # Return says Yes. Each key is let go once the X server has repeated it.
+    desktop.xdotool("keydown", "Return")
+    dialog, _ = board.open_question(click=False)
+    desktop.await_repeats([board.window, dialog])
+    desktop.xdotool("keyup", "Return")
+    desktop.key("Escape")
+    board.question_gone()  # every key before Escape handled, the board drawn since
+    check(board.log() == b"", "Return held on Nuova answered the question")
+    nuova, up = board.rect(NUOVA), desktop.shot()
+    desktop.xdotool("keydown", "space")
+    board.wait(lambda s: s.crop(*nuova) != up.crop(*nuova), "Nuova drawn pressed")
+    desktop.await_repeats([board.window])
+    desktop.xdotool("keyup", "space")
+    board.open_question(click=False)  # drawn once Space let go was handled
+    check(board.log() == b"", "space held on Nuova answered the question")
     board.new_round(ask=False)
     tab_to(range(1, 5))
 
