@@ -11,14 +11,14 @@ import random
 import shutil
 import sys
 import tempfile
-import threading
+import time
 import xml.etree.ElementTree as ET
 
 sys.dont_write_bytecode = True  # keep the source folder clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from desktop import Desktop, check, wait_until  # noqa: E402
 from run_e2e import (CALL_RECORD, ESTRAI, HEADER, LOG_NAME, Board, Gone,  # noqa: E402
-                     board_windows)
+                     board_windows, cell_twips)
 
 
 def read(path):
@@ -36,30 +36,64 @@ def parse(data):
     return headers, calls
 
 
-def call(board, rng, shot):
-    """Estrai or a double-click on a free cell; returns once the big number shows."""
+def kill_when_logged(board):
+    """Kills the board the moment its log grows: a record is in, and maybe
+    not yet forced to disk."""
+    size, deadline = len(board.logged), time.monotonic() + board.patience
+    while os.path.getsize(board.log_path) <= size:
+        if board.proc.poll() is not None:
+            raise Gone(f"the program ended ({board.proc.returncode}) before its record landed")
+        check(time.monotonic() < deadline, "timed out waiting for a record")
+    board.proc.kill()
+
+
+def call(board, rng, shot, kill=None):
+    """Estrai or a double-click on a free cell; returns once the big number
+    shows. With `kill`, the board is killed instead: as the click is sent
+    ("sent") or the moment a record lands after it ("landed")."""
     free = [i + 1 for i, state in enumerate(board.cell_states(shot)) if state == "free"]
-    if rng.random() < 0.5 or not free:
-        board.click(ESTRAI)
-        board.drawn("a draw by Estrai")
+    number = None if rng.random() < 0.5 or not free else rng.choice(free)
+    if kill is None:
+        if number:
+            board.call(number)
+        else:
+            board.click(ESTRAI)
+            board.drawn("a draw by Estrai")
+        return
+    if number:
+        board.double_click(cell_twips(number - 1))
     else:
-        board.call(rng.choice(free))
+        board.click(ESTRAI)
+    if kill == "sent":
+        board.proc.kill()
+    else:
+        kill_when_logged(board)
+
+
+# When an odd kill lands: as the board starts, as a round's header lands, as
+# the click of a call is sent, or as its record lands.
+MOMENTS = ("started", "header", "sent", "landed")
 
 
 def kill(desktop, program, folder, seed):
-    """Ten SIGKILLs on one log: at random moments, and as a big number is seen.
-    Every big number seen is logged, at most one call more, nothing torn."""
+    """Ten SIGKILLs on one log, each at a moment of play the seed picks, every
+    other one as a big number is seen; never at a time, which a slow machine
+    would shift. Every big number seen is logged, at most one call more,
+    nothing torn."""
     rng, log, total = random.Random(seed), os.path.join(folder, LOG_NAME), 0
     for k in range(1, 11):
         wait_until(lambda: not board_windows(desktop), "the killed board gone")
         before = read(log)
         board = Board(desktop, program, folder, before, appear=False)
-        seen, target = 0, rng.randint(1, 6) if k % 2 == 0 else 0
-        delay = rng.uniform(0.2, 3.0) if k % 3 else rng.uniform(4.0, 8.0)
-        timer = threading.Timer(delay, board.proc.kill)
-        if not target:
-            timer.start()
-        try:
+        moment, seen, target = rng.choice(MOMENTS) if k % 2 else "seen", 0, rng.randint(1, 6)
+        if moment == "started":
+            board.proc.kill()
+        elif moment == "header":
+            board.appear()
+            board.open_question()
+            desktop.key("Return")
+            kill_when_logged(board)
+        else:
             board.appear()
             board.new_round()
             shot = desktop.shot()
@@ -67,19 +101,20 @@ def kill(desktop, program, folder, seed):
                 if rng.random() < 0.1 or "free" not in board.cell_states(shot):  # kills near headers
                     board.new_round()
                     shot = desktop.shot()
+                if seen + 1 == target and moment != "seen":
+                    call(board, rng, shot, kill=moment)
+                    break
                 call(board, rng, shot)
                 seen += 1
                 if seen == target:
                     board.proc.kill()  # the moment its big number is seen
                     break
                 shot = board.close_big_number()
-        except Gone:
-            pass
-        finally:
-            timer.cancel()
         check(board.proc.wait(timeout=10) == -9, f"kill {k}: the board ended by itself")
         logged = parse(read(log))[1] - parse(before)[1]
-        when = f"at big number {target}" if target else f"after {delay:.2f} s"
+        when = {"started": "as it started", "header": "as a header landed",
+                "sent": f"as call {target} was sent", "landed": f"as call {target} landed",
+                "seen": f"at big number {target}"}[moment]
         print(f"kill {k} {when}: {seen} big numbers seen, {logged} calls logged")
         check(seen <= logged <= seen + 1, f"kill {k}: more calls seen than logged, or too many")
         total += seen
