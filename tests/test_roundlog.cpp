@@ -264,6 +264,8 @@ int flakyFlush(int fd) {
 
 TEST(RoundLog, TwoBoardsOnOneLogOneFailing) {
     TempDir dir;
+    otherMove = 'b';
+    otherStuck = false;
     const auto file = forms::PosixFileSystem({flakyFlush}).openForAppend(watched = dir.logPath());
     struct stat st {};
     ASSERT_EQ(::stat(watched.c_str(), &st), 0);

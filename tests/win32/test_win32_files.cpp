@@ -163,6 +163,7 @@ TEST(Win32Files, TwoBoardsOnOneLogOneFailing) {
     SetEnvironmentVariableW(L"TABELLONE_OTHER_BOARD", log.c_str());
     const std::wstring waits = L"tabellone-other-waits-" + std::to_wstring(GetCurrentProcessId());
     otherWaits = CreateEventW(nullptr, FALSE, FALSE, waits.c_str());
+    otherStuck = false;
     SetEnvironmentVariableW(L"TABELLONE_OTHER_WAITS", waits.c_str());
     const auto fails = [&](int call) {
         failing = call;
