@@ -190,9 +190,10 @@ def full_screen(size):
             x, y, w, h = framed
             rect = (x, y, x + w, y + h)
 
-            def settled():  # a backend may paint its parts one by one
+            def settled():  # a backend may paint its parts one by one: every cell drawn, still
                 shots = [desktop.shot() for _ in range(2)]
-                return changed_box(*shots, *rect) is None and shots[1]
+                return (all(board.cell_colour(shots[1], i) in (TEAL, YELLOW) for i in range(90))
+                        and changed_box(*shots, *rect) is None and shots[1])
             before = wait_until(settled, "the board drawn, 90 called")
             check(board.cell_colour(before, 89) == YELLOW, "90 called")
 
