@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <string_view>
 
 #include "forms/color.h"
 #include "window/layout.h"
@@ -14,7 +15,7 @@
 namespace {
 
 std::string quoted(const std::string& text) {
-    static constexpr char kHex[] = "0123456789abcdef";
+    static constexpr std::string_view kHex = "0123456789abcdef";
     std::string out = "\"";
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
