@@ -178,10 +178,11 @@ class Desktop:
     def key(self, *keys):
         self.xdotool("key", "--delay", 30, *keys)
 
-    def await_repeats(self, windows, count=2, timeout=20.0):
+    def await_repeats(self, windows, count=2, meanwhile=None, timeout=20.0):
         """Waits until the X server has repeated a key held down `count` times
         to the program, whichever of its `windows` has the focus: their key
-        presses, seen by an xev on each that watches beside the program."""
+        presses, seen by an xev on each that watches beside the program.
+        Calls `meanwhile` (a check) all the while."""
         watches = [subprocess.Popen(["xev", "-id", w.id, "-event", "keyboard"], env=self.env,
                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
                    for w in windows]
@@ -190,7 +191,10 @@ class Desktop:
             while seen.count(b"KeyPress event") < count:
                 left = deadline - time.monotonic()
                 check(left > 0, f"timed out waiting for {count} repeats of a key held down")
-                for pipe in select.select([w.stdout for w in watches], [], [], left)[0]:
+                if meanwhile:
+                    meanwhile()
+                for pipe in select.select([w.stdout for w in watches], [], [],
+                                          min(left, 0.05) if meanwhile else left)[0]:
                     more = os.read(pipe.fileno(), 65536)
                     check(more, "xev ended")
                     seen += more

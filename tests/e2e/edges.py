@@ -66,16 +66,12 @@ def full_disk(desktop, program, folder):
         as_root("umount", "-l", disk)  # gone once nothing holds it open
 
 
-HOLD = 1.5  # seconds a key is held: the caller's own pace, well past X's repeat delay
-
-
-def hold(desktop, key, still):
-    """Holds `key` down for HOLD seconds, checking `still()` all the while."""
+def hold(desktop, board, key, still):
+    """Holds `key` down, checking `still()` all the while, until the X server
+    has repeated it 20 times to the board (about a second and a half)."""
     desktop.xdotool("keydown", key)
     try:
-        end = time.monotonic() + HOLD
-        while time.monotonic() < end:
-            still()
+        desktop.await_repeats([board.window], 20, still)
     finally:
         desktop.xdotool("keyup", key)
 
@@ -85,8 +81,8 @@ def space_held(desktop, program, folder):
     draws nothing until let go, then one number, try after try."""
     board = Board(desktop, program, folder)
     board.new_round()  # by a click on Nuova, which keeps the focus
-    hold(desktop, "space", lambda: check(not desktop.visible_windows(QUESTION_TITLE),
-                                         "the question opened while Space was held"))
+    hold(desktop, board, "space", lambda: check(not desktop.visible_windows(QUESTION_TITLE),
+                                                "the question opened while Space was held"))
     board.open_question(click=False)
     desktop.key("Escape")
     board.question_gone()
@@ -94,7 +90,7 @@ def space_held(desktop, program, folder):
     for attempt in range(3):
         def nothing_yet():
             check(board.log() == board.logged, f"try {attempt}: a draw while Space was held")
-        hold(desktop, "space", nothing_yet)
+        hold(desktop, board, "space", nothing_yet)
         drawn, _ = board.drawn(f"try {attempt}: the draw once Space was let go")
         check(board.logged.endswith(call_record(drawn)), "one record for one draw")
         desktop.key("Return")  # the focus is on the window: the big number closes
