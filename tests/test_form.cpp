@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The forms model on a small hand-built window: which control a point lands
 // on, which events get through, and how a failing handler ends dispatch; then
 // the board window as it is created: where every control sits, what covers

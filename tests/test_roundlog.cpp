@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The round log's bytes are read by other programs and by people comparing
 // old rounds, so they are checked byte for byte, written out by hand. The
 // file seam is tried on real files: odd and long folder names, pipes and

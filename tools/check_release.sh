@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Usage: tools/check_release.sh [DIST]     (DIST: dist/ by default)
 # Checks the releases tools/release.sh made, as a user would meet them, and
 # fails at the first fault:

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Usage: tools/release.sh [--sources]
 # Makes the releases from a clean checkout, into dist/ and nowhere else:
 #   dist/Tabellone-<version>-Windows.zip          tabellone.exe, LEGGIMI.txt, LICENSE, LICENSES/

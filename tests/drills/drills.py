@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """Durability drills: drills.py --program PATH --source DIR kill|valgrind.
 The real board on a private X desktop, played with the mouse and keyboard by
 the end-to-end suite's Board (tests/e2e/run_e2e.py), which checks each record

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """A private X desktop (Xvfb, openbox) driven by xdotool and read by import."""
 
 import argparse

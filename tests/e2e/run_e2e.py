@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """End-to-end: run_e2e.py --program PATH SCENARIO runs a copy of the executable
 on its own X desktop and judges it only by the screen and the log's bytes."""
 

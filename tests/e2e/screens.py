@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """End-to-end on other screens: screens.py --program PATH SCENARIO runs a copy
 of the executable on a virtual screen of some size and scale, and judges it by
 the screen, the log and (screen_reader) what a screen reader says. With

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows side of the file seam, on the real system (under Wine in the
 // build): UTF-16 and long folder names, whole records appended there, the
 // reasons a refused open is given, and failed appends beside a second board.
