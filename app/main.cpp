@@ -11,11 +11,11 @@
 
 #include "board/command_line.h"
 #include "board/tabellone.h"
-#include "forms/posix/posix_clock.h"
-#include "forms/posix/posix_files.h"
+#include "platform/posix/posix_clock.h"
+#include "platform/posix/posix_files.h"
 #include "forms/qt/qt_form_view.h"
 #include "forms/qt/qt_platform.h"
-#include "forms/std_platform.h"
+#include "platform/random.h"
 #include "window/texts.h"
 
 namespace {
@@ -25,7 +25,7 @@ namespace {
 // the error box, once; then the program ends with status 1.
 class Application final : public QApplication {
   public:
-    Application(int& argc, char** argv, forms::FatalReport& fatal)
+    Application(int& argc, char** argv, platform::FatalReport& fatal)
         : QApplication(argc, argv), fatal_(fatal) {}
 
     bool notify(QObject* receiver, QEvent* event) override {
@@ -47,7 +47,7 @@ class Application final : public QApplication {
     bool failed() const { return failed_; }
 
   private:
-    forms::FatalReport& fatal_;
+    platform::FatalReport& fatal_;
     bool failed_ = false;
 };
 
@@ -74,10 +74,10 @@ int main(int argc, char** argv) {
         QApplication::setWindowIcon(
             QIcon(qtforms::embeddedPicture(QStringLiteral("colomba@3x.png"))));
 
-        forms::PosixClock clock;
-        forms::SeededRandom random;
-        forms::PosixAppFolder folder;
-        forms::PosixFileSystem files;
+        platform::PosixClock clock;
+        platform::SeededRandom random;
+        platform::PosixAppFolder folder;
+        platform::PosixFileSystem files;
         qtforms::QtQuestion question;
 
         board::Tabellone tabellone({question, fatal, random, clock, folder, files});

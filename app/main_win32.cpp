@@ -13,9 +13,9 @@
 
 #include "board/command_line.h"
 #include "board/tabellone.h"
-#include "forms/std_platform.h"
-#include "forms/win32/win32_clock.h"
-#include "forms/win32/win32_files.h"
+#include "platform/random.h"
+#include "platform/win32/win32_clock.h"
+#include "platform/win32/win32_files.h"
 #include "forms/win32/win32_form_view.h"
 #include "forms/win32/win32_platform.h"
 #include "window/texts.h"
@@ -30,7 +30,7 @@ namespace {
 std::vector<std::string> arguments() {
     std::vector<std::string> out;
     for (int i = 1; __wargv != nullptr && i < __argc; ++i) {
-        out.push_back(forms::narrow(__wargv[i]));
+        out.push_back(platform::narrow(__wargv[i]));
     }
     return out;
 }
@@ -42,10 +42,10 @@ int runBoard(HINSTANCE instance, int showCommand, winforms::Win32FatalReport& fa
     const winforms::PictureDecoder pictures;
     winforms::registerEmbeddedFonts();
 
-    forms::Win32Clock clock;
-    forms::SeededRandom random;
-    forms::Win32AppFolder folder;
-    forms::Win32FileSystem files;
+    platform::Win32Clock clock;
+    platform::SeededRandom random;
+    platform::Win32AppFolder folder;
+    platform::Win32FileSystem files;
     winforms::Win32Question question;
 
     board::Tabellone tabellone({question, fatal, random, clock, folder, files});

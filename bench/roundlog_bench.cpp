@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "forms/posix/posix_clock.h"
-#include "forms/posix/posix_files.h"
+#include "platform/posix/posix_clock.h"
+#include "platform/posix/posix_files.h"
 #include "roundlog/roundlog.h"
 
 namespace {
@@ -36,17 +36,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: bench_roundlog FOLDER [COUNT]\n");
         return 2;
     }
-    struct Folder : forms::AppFolder {
-        forms::NativePath folder;
-        forms::NativePath path() override { return folder; }
+    struct Folder : platform::AppFolder {
+        platform::NativePath folder;
+        platform::NativePath path() override { return folder; }
     } folder;
     folder.folder = argv[1];
     const int count = argc > 2 ? std::stoi(argv[2]) : 500;
-    const forms::NativePath path = roundlog::pathIn(folder.folder);
+    const platform::NativePath path = roundlog::pathIn(folder.folder);
     std::filesystem::remove(path);
 
-    forms::PosixClock clock;
-    forms::PosixFileSystem files;
+    platform::PosixClock clock;
+    platform::PosixFileSystem files;
     roundlog::RoundLog log(folder, files, clock);
     log.open();
     using Clock = std::chrono::steady_clock;

@@ -21,11 +21,11 @@
 
 #include "baseline_window.h"
 #include "board/tabellone.h"
-#include "forms/posix/posix_clock.h"
-#include "forms/posix/posix_files.h"
+#include "platform/posix/posix_clock.h"
+#include "platform/posix/posix_files.h"
 #include "forms/qt/qt_form_view.h"
 #include "forms/qt/qt_platform.h"
-#include "forms/std_platform.h"
+#include "platform/random.h"
 #include "window/layout.h"
 #include "window/texts.h"
 
@@ -116,10 +116,10 @@ int main(int argc, char** argv) {
     }
     phase("pictures");
 
-    forms::PosixClock clock;
-    forms::SeededRandom random;
-    forms::PosixAppFolder folder;
-    forms::PosixFileSystem files;
+    platform::PosixClock clock;
+    platform::SeededRandom random;
+    platform::PosixAppFolder folder;
+    platform::PosixFileSystem files;
     qtforms::useBoxTexts(window::kBoxTexts);
     qtforms::QtFatalReport fatal;
     qtforms::QtQuestion question;

@@ -47,9 +47,9 @@
 
 #include "baseline_win32_window.h"
 #include "board/tabellone.h"
-#include "forms/std_platform.h"
-#include "forms/win32/win32_clock.h"
-#include "forms/win32/win32_files.h"
+#include "platform/random.h"
+#include "platform/win32/win32_clock.h"
+#include "platform/win32/win32_files.h"
 #include "forms/win32/win32_form_view.h"
 #include "forms/win32/win32_platform.h"
 #include "window/texts.h"
@@ -381,7 +381,7 @@ void doubleClickOn(forms::Form& form, const forms::Control& c) {
 }
 
 // Says Yes to the new round, with no box.
-struct Yes : forms::Question {
+struct Yes : platform::Question {
     Answer ask(const std::string& /*prompt*/, const std::string& /*title*/) override {
         return Answer::Yes;
     }
@@ -456,10 +456,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR commandLin
     winforms::registerEmbeddedFonts();
     phase("embedded_fonts");
 
-    forms::Win32Clock clock;
-    forms::SeededRandom random;
-    forms::Win32AppFolder folder;
-    forms::Win32FileSystem files;
+    platform::Win32Clock clock;
+    platform::SeededRandom random;
+    platform::Win32AppFolder folder;
+    platform::Win32FileSystem files;
     winforms::useBoxTexts(window::kBoxTexts);
     winforms::Win32FatalReport fatal;
     Yes question;

@@ -17,8 +17,8 @@ std::string bigNumber(int n) {
 
 }  // namespace
 
-Board::Board(forms::Form& tabellone, roundlog::RoundLog& log, forms::Question& question,
-             forms::Random& random)
+Board::Board(forms::Form& tabellone, roundlog::RoundLog& log, platform::Question& question,
+             platform::Random& random)
     : form_(tabellone),
       log_(log),
       question_(question),
@@ -113,7 +113,7 @@ void Board::cancel(int index) {
 
 void Board::newRound() {
     if (question_.ask(window::kNewRoundPrompt, window::kNewRoundTitle) !=
-        forms::Question::Answer::Yes) {
+        platform::Question::Answer::Yes) {
         return;
     }
     log_.appendHeader();

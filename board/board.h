@@ -11,7 +11,7 @@
 
 #include "board/round.h"
 #include "forms/form.h"
-#include "forms/platform.h"
+#include "platform/platform.h"
 #include "roundlog/roundlog.h"
 #include "window/layout.h"
 
@@ -27,8 +27,8 @@ class Board {
   public:
     // Hooks the handlers onto the window's events. The round log is opened
     // by Load and closed by Unload.
-    Board(forms::Form& tabellone, roundlog::RoundLog& log, forms::Question& question,
-          forms::Random& random);
+    Board(forms::Form& tabellone, roundlog::RoundLog& log, platform::Question& question,
+          platform::Random& random);
 
     // Load: takes the free look from cell 0, opens the log and shows the
     // board waiting for its first round.
@@ -67,8 +67,8 @@ class Board {
 
     forms::Form& form_;
     roundlog::RoundLog& log_;
-    forms::Question& question_;
-    forms::Random& random_;
+    platform::Question& question_;
+    platform::Random& random_;
 
     std::array<forms::Control*, window::kCells> num_{};
     std::array<forms::Control*, window::kSlots> last_{};

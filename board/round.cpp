@@ -57,7 +57,7 @@ Round Round::closeDisplay() const {
     return next;
 }
 
-int drawFree(const Round& round, forms::Random& random) {
+int drawFree(const Round& round, platform::Random& random) {
     if (!round.anyFree()) {
         return 0;
     }

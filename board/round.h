@@ -8,7 +8,7 @@
 
 #include <array>
 
-#include "forms/platform.h"
+#include "platform/platform.h"
 #include "window/layout.h"
 
 namespace board {
@@ -52,6 +52,6 @@ struct Round {
 
 // A free number picked with values from `random`, every free number equally
 // likely; 0 when none is free (and then no value is asked for).
-int drawFree(const Round& round, forms::Random& random);
+int drawFree(const Round& round, platform::Random& random);
 
 }  // namespace board

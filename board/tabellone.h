@@ -6,9 +6,9 @@
 #include <memory>
 
 #include "board/board.h"
-#include "forms/files.h"
+#include "platform/files.h"
 #include "forms/form.h"
-#include "forms/platform.h"
+#include "platform/platform.h"
 #include "roundlog/roundlog.h"
 
 namespace board {
@@ -16,12 +16,12 @@ namespace board {
 // The platform services the program uses; each is created by the entry
 // point (or by a test, as a fake) and outlives the Tabellone.
 struct Services {
-    forms::Question& question;
-    forms::FatalReport& fatal;
-    forms::Random& random;
-    forms::Clock& clock;
-    forms::AppFolder& folder;
-    forms::FileSystem& files;
+    platform::Question& question;
+    platform::FatalReport& fatal;
+    platform::Random& random;
+    platform::Clock& clock;
+    platform::AppFolder& folder;
+    platform::FileSystem& files;
 };
 
 class Tabellone {

@@ -6,7 +6,7 @@ if(NOT WIN32)
 endif()
 enable_language(RC)
 
-# The backend; the file seam (forms/win32/win32_files.cpp) is in the core.
+# The backend; the file seam (platform/win32/win32_files.cpp) is in the core.
 add_library(tabellone_win32 STATIC
   forms/win32/win32_controls.cpp
   forms/win32/win32_form_view.cpp

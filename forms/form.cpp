@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "forms/platform.h"
+#include "platform/platform.h"
 
 namespace forms {
 

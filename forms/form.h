@@ -15,9 +15,12 @@
 
 #include "forms/color.h"
 
+namespace platform {
+class FatalReport;
+}  // namespace platform
+
 namespace forms {
 
-class FatalReport;
 class Form;
 
 // Positions and sizes are twips (1440 to the inch, 15 to a pixel at 96 dpi).
@@ -359,7 +362,7 @@ class Form {
     std::vector<Control*> tabOrder() const;
 
     void setObserver(FormObserver* observer) { observer_ = observer; }
-    void setFatalReport(FatalReport* report) { fatalReport_ = report; }
+    void setFatalReport(platform::FatalReport* report) { fatalReport_ = report; }
     // How a failure is worded for the user; by default, what it says of
     // itself. The program gives its own words.
     std::function<std::string(const std::exception_ptr&)> explain;
@@ -415,7 +418,7 @@ class Form {
     Control* pressed_ = nullptr;       // where the left button went down
     Control* spacePressed_ = nullptr;  // the button Space went down on
     FormObserver* observer_ = nullptr;
-    FatalReport* fatalReport_ = nullptr;
+    platform::FatalReport* fatalReport_ = nullptr;
     bool failed_ = false;
     bool activated_ = false;
     bool fullScreen_ = false;

@@ -11,15 +11,15 @@ constexpr std::string_view kTitle = "NUOVO GIRO DI SORVINA";
 constexpr std::size_t kRuleLength = 34;
 constexpr std::string_view kClosing = ".\n\nIl tabellone verrà chiuso.";
 
-[[noreturn]] void fail(std::string_view what, const forms::NativePath& path,
+[[noreturn]] void fail(std::string_view what, const platform::NativePath& path,
                        const std::string& reason) {
     std::string message(what);
     message += " il registro delle estrazioni\n\n";
-    message += forms::displayPath(path);
+    message += platform::displayPath(path);
     message += "\n\nMotivo: ";
     message += reason;
     message += kClosing;
-    throw forms::FatalError(message);
+    throw platform::FatalError(message);
 }
 
 void appendDigits(std::string& out, int value, std::size_t width) {
@@ -39,12 +39,12 @@ std::string lineAfterBreak(std::string_view words) {
 
 }  // namespace
 
-forms::NativePath pathIn(const forms::NativePath& folder) {
-    forms::NativePath::string_type path = folder.native();
+platform::NativePath pathIn(const platform::NativePath& folder) {
+    platform::NativePath::string_type path = folder.native();
     path.reserve(path.size() + 1 + std::string_view(kFileName).size());
-    path += forms::NativePath::preferred_separator;
+    path += platform::NativePath::preferred_separator;
     for (const char c : std::string_view(kFileName)) {
-        path += static_cast<forms::NativePath::value_type>(c);  // ASCII
+        path += static_cast<platform::NativePath::value_type>(c);  // ASCII
     }
     return {std::move(path)};
 }
@@ -59,7 +59,7 @@ std::string quotedItem(std::string_view text) {
     return item;
 }
 
-std::string dateItem(const forms::LocalTime& t) {
+std::string dateItem(const platform::LocalTime& t) {
     std::string item;
     item.reserve(23);
     item += '#';
@@ -87,7 +87,7 @@ std::string callRecord(std::string_view cellText) {
     return quotedItem(text);
 }
 
-std::string roundHeader(forms::Clock& clock) {
+std::string roundHeader(platform::Clock& clock) {
     const std::string rule = quotedItem(lineAfterBreak(std::string(kRuleLength, '-')));
     std::string header;
     header.reserve(130);
@@ -98,8 +98,8 @@ std::string roundHeader(forms::Clock& clock) {
     return header;
 }
 
-std::string italianReason(const forms::FileFailure& failure) {
-    using forms::FileError;
+std::string italianReason(const platform::FileFailure& failure) {
+    using platform::FileError;
     switch (failure.reason) {
         case FileError::AccessDenied:
             return "permesso negato";
@@ -150,27 +150,27 @@ std::string italianReason(const forms::FileFailure& failure) {
     return reason;
 }
 
-RoundLog::RoundLog(forms::AppFolder& folder, forms::FileSystem& files, forms::Clock& clock)
+RoundLog::RoundLog(platform::AppFolder& folder, platform::FileSystem& files, platform::Clock& clock)
     : folder_(folder), files_(files), clock_(clock) {}
 
 RoundLog::~RoundLog() = default;
 
 void RoundLog::open() {
-    forms::NativePath folder;
+    platform::NativePath folder;
     try {
         folder = folder_.path();
-    } catch (const forms::FileException& e) {
+    } catch (const platform::FileException& e) {
         std::string message =
             "Impossibile trovare la cartella del programma, dove si tiene il registro delle "
             "estrazioni.\n\nMotivo: ";
         message += italianReason(e.failure());
         message += kClosing;
-        throw forms::FatalError(message);
+        throw platform::FatalError(message);
     }
     path_ = pathIn(folder);
     try {
         file_ = files_.openForAppend(path_);
-    } catch (const forms::FileException& e) {
+    } catch (const platform::FileException& e) {
         fail("Impossibile aprire", path_, italianReason(e.failure()));
     }
 }
@@ -189,7 +189,7 @@ void RoundLog::append(const std::string& bytes) {
     }
     try {
         file_->append(bytes);
-    } catch (const forms::FileException& e) {
+    } catch (const platform::FileException& e) {
         fail("Impossibile scrivere", path_, italianReason(e.failure()));
     }
 }
@@ -198,10 +198,10 @@ void RoundLog::close() {
     if (!file_) {
         return;
     }
-    const std::unique_ptr<forms::AppendFile> file = std::move(file_);
+    const std::unique_ptr<platform::AppendFile> file = std::move(file_);
     try {
         file->close();
-    } catch (const forms::FileException& e) {
+    } catch (const platform::FileException& e) {
         fail("Impossibile chiudere", path_, italianReason(e.failure()));
     }
 }

@@ -22,27 +22,27 @@
 #include <vector>
 
 #include "board/tabellone.h"
-#include "forms/files.h"
+#include "platform/files.h"
 #include "forms/null/null_view.h"
 #ifdef _WIN32
-#include "forms/win32/win32_files.h"
+#include "platform/win32/win32_files.h"
 #else
-#include "forms/posix/posix_files.h"
+#include "platform/posix/posix_files.h"
 #endif
 
 namespace fakes {
 
 #ifdef _WIN32
-using NativeFileSystem = forms::Win32FileSystem;
+using NativeFileSystem = platform::Win32FileSystem;
 #else
-using NativeFileSystem = forms::PosixFileSystem;
+using NativeFileSystem = platform::PosixFileSystem;
 #endif
 
-using Answer = forms::Question::Answer;
+using Answer = platform::Question::Answer;
 using Strings = std::vector<std::string>;
 
 // Gives the answer set for it; remembers each prompt and title asked.
-struct ScriptedQuestion : forms::Question {
+struct ScriptedQuestion : platform::Question {
     Answer answer = Answer::Yes;
     Strings asked;
     Answer ask(const std::string& prompt, const std::string& title) override {
@@ -51,14 +51,14 @@ struct ScriptedQuestion : forms::Question {
     }
 };
 
-struct RecordingReport : forms::FatalReport {
+struct RecordingReport : platform::FatalReport {
     Strings messages;
     void report(const std::string& message) override { messages.push_back(message); }
 };
 
 // The scripted values first; then, if seeded, the top 24 bits of a Mersenne
 // Twister. Running past the end of an unseeded script fails the test.
-struct FakeRandom : forms::Random {
+struct FakeRandom : platform::Random {
     std::deque<float> script;
     std::optional<std::mt19937> engine;
     float next() override {
@@ -109,7 +109,7 @@ inline std::string readFile(const std::filesystem::path& path) {
 }
 
 // 7 March 2026, 09:05:03, and the round header for it written out by hand.
-inline constexpr forms::LocalTime kMorning{2026, 3, 7, 9, 5, 3};
+inline constexpr platform::LocalTime kMorning{2026, 3, 7, 9, 5, 3};
 inline const std::string kRule = "\"\r\n----------------------------------\"\r\n";
 inline const std::string kMorningHeader =
     kRule + "\"\r\nNUOVO GIRO DI SORVINA\"\r\n" + "#2026-03-07 09:05:03#\r\n" + kRule;
@@ -117,21 +117,21 @@ inline std::string record(const std::string& text) {
     return "\"" + text + "\r\n\"\r\n";
 }
 
-struct FixedClock : forms::Clock {
-    forms::LocalTime time = kMorning;
-    forms::LocalTime now() override { return time; }
+struct FixedClock : platform::Clock {
+    platform::LocalTime time = kMorning;
+    platform::LocalTime now() override { return time; }
 };
 
 // The program's folder as given; with none given, the system cannot say.
-struct FixedFolder : forms::AppFolder {
-    explicit FixedFolder(forms::NativePath p = {}) : folder(std::move(p)) {}
-    forms::NativePath path() override {
+struct FixedFolder : platform::AppFolder {
+    explicit FixedFolder(platform::NativePath p = {}) : folder(std::move(p)) {}
+    platform::NativePath path() override {
         if (folder.empty()) {
-            throw forms::FileException({forms::FileError::NoFolder, ENOENT, "No such file"});
+            throw platform::FileException({platform::FileError::NoFolder, ENOENT, "No such file"});
         }
         return folder;
     }
-    forms::NativePath folder;
+    platform::NativePath folder;
 };
 
 // The real file seam on a full disk: each record fails as it is forced to

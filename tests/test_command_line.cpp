@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "board/command_line.h"
-#include "forms/platform.h"
+#include "platform/platform.h"
 #include "window/layout.h"
 #include "window/texts.h"
 
@@ -63,7 +63,7 @@ TEST(CommandLine, AFailureNothingForesawIsUnexpected) {
     const auto message = [](auto failure) {
         return window::fatalMessage(std::make_exception_ptr(failure));
     };
-    EXPECT_EQ(message(forms::FatalError("Impossibile scrivere")), "Impossibile scrivere");
+    EXPECT_EQ(message(platform::FatalError("Impossibile scrivere")), "Impossibile scrivere");
     EXPECT_EQ(message(std::runtime_error("bad_alloc")), "Errore imprevisto: bad_alloc");
     EXPECT_EQ(message(42), "Errore imprevisto.");
 }

@@ -313,7 +313,7 @@ TEST(Form, TheBackendIsHandedEachHandlersChangesInOrder) {
     s.ok.onClick = [&s](int) {
         s.big.setText("w");
         s.form.announce("mai");
-        throw forms::FatalError("Impossibile scrivere il registro");
+        throw platform::FatalError("Impossibile scrivere il registro");
     };
     s.press(kOk);
     s.view.forget();
@@ -330,7 +330,7 @@ TEST(Form, AFailingHandlerIsReportedOnceAndEndsDispatch) {
     EXPECT_TRUE(s.form.activate());
     EXPECT_FALSE(s.form.activate());  // Activate is raised once only
 
-    s.small.onDblClick = [](int) { throw forms::FatalError("Impossibile scrivere il registro"); };
+    s.small.onDblClick = [](int) { throw platform::FatalError("Impossibile scrivere il registro"); };
     s.dblClick(kSmall);
     EXPECT_TRUE(s.form.failed());
     s.dblClick(kSmall);

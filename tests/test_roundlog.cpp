@@ -32,7 +32,7 @@ namespace {
 using fakes::FixedClock;
 using fakes::readFile;
 using fakes::TempDir;
-using forms::FileError;
+using platform::FileError;
 using roundlog::RoundLog;
 
 const std::string kFffd = "\xEF\xBF\xBD";
@@ -41,7 +41,7 @@ const std::string kFffd = "\xEF\xBF\xBD";
 struct Log {
     explicit Log(const std::string& folder) : place(folder) {}
     fakes::FixedFolder place;
-    forms::PosixFileSystem files;
+    platform::PosixFileSystem files;
     FixedClock clock;  // 2026-03-07 09:05:03
     RoundLog log{place, files, clock};
 };
@@ -51,7 +51,7 @@ template <class Step>
 std::string failure(Step step) {
     try {
         step();
-    } catch (const forms::FatalError& e) {
+    } catch (const platform::FatalError& e) {
         return e.what();
     }
     return "";
@@ -62,12 +62,12 @@ std::string openFailure(const std::string& folder) {
 
 // A file whose close the system refuses, as a share can report a write it
 // lost only then.
-struct CloseFails final : forms::FileSystem, forms::AppendFile {
-    std::unique_ptr<forms::AppendFile> openForAppend(const forms::NativePath&) override {
+struct CloseFails final : platform::FileSystem, platform::AppendFile {
+    std::unique_ptr<platform::AppendFile> openForAppend(const platform::NativePath&) override {
         return std::make_unique<CloseFails>();
     }
     void append(std::string_view) override {}
-    void close() override { throw forms::FileException({FileError::IoError, 5, ""}); }
+    void close() override { throw platform::FileException({FileError::IoError, 5, ""}); }
 };
 
 TEST(RoundLog, PathsDatesAndNames) {
@@ -83,25 +83,25 @@ TEST(RoundLog, PathsDatesAndNames) {
     EXPECT_EQ(roundlog::dateItem({2026, 3, 7, 0, 0, 1}), "#2026-03-07 00:00:01#\r\n");
     // Valid UTF-8 kept; an overlong form, a surrogate, a code point past
     // U+10FFFF and a cut-off sequence shown as one U+FFFD per broken piece.
-    EXPECT_EQ(forms::displayPath("a\xE2\x82\xAC|\xC0\xAF|\xED\xA0\x80|\xF4\x90|\xE2\x82"),
+    EXPECT_EQ(platform::displayPath("a\xE2\x82\xAC|\xC0\xAF|\xED\xA0\x80|\xF4\x90|\xE2\x82"),
               "a\xE2\x82\xAC|" + kFffd + kFffd + "|" + kFffd + kFffd + kFffd + "|" + kFffd + kFffd +
                   "|" + kFffd);
     // The executable lies in the folder the system gives for it, taken from
     // the link as bytes, however long; with no folder there, nothing is made up.
     EXPECT_TRUE(std::filesystem::equivalent(
-        forms::PosixAppFolder().path() / program_invocation_short_name, "/proc/self/exe"));
+        platform::PosixAppFolder().path() / program_invocation_short_name, "/proc/self/exe"));
     TempDir dir;
     const std::string far = "/sala/citt\xE0/" + std::string(300, 'p');
     for (const std::string& target : {far + "/tabellone", std::string("tabellone")}) {
         const std::string link = dir.path + "/exe" + std::to_string(target.size());
         std::filesystem::create_symlink(target, link);
         if (target == "tabellone") {
-            EXPECT_THROW(forms::PosixAppFolder(link).path(), forms::FileException);
+            EXPECT_THROW(platform::PosixAppFolder(link).path(), platform::FileException);
         } else {
-            EXPECT_EQ(forms::PosixAppFolder(link).path().native(), far);
+            EXPECT_EQ(platform::PosixAppFolder(link).path().native(), far);
         }
     }
-    EXPECT_THROW(forms::PosixAppFolder(dir.path + "/none").path(), forms::FileException);
+    EXPECT_THROW(platform::PosixAppFolder(dir.path + "/none").path(), platform::FileException);
 }
 
 // A round opened on 7 March 2026 at 09:05:03, then 5 and 42 called.
@@ -267,7 +267,7 @@ TEST(RoundLog, TwoBoardsOnOneLogOneFailing) {
     TempDir dir;
     otherMove = 'b';
     otherStuck = false;
-    const auto file = forms::PosixFileSystem({flakyFlush}).openForAppend(watched = dir.logPath());
+    const auto file = platform::PosixFileSystem({flakyFlush}).openForAppend(watched = dir.logPath());
     struct stat st {};
     ASSERT_EQ(::stat(watched.c_str(), &st), 0);
     char name[64];
@@ -280,7 +280,7 @@ TEST(RoundLog, TwoBoardsOnOneLogOneFailing) {
     if (board == 0) {  // the other board, which ends when we hang up
         ::close(line[0]);
         [&]() noexcept {  // a failure ends it with SIGABRT
-            const auto its = forms::PosixFileSystem().openForAppend(watched);
+            const auto its = platform::PosixFileSystem().openForAppend(watched);
             const int plain = ::open(watched.c_str(), O_WRONLY | O_APPEND);
             for (char move = 0; ::read(line[1], &move, 1) == 1; (void)!::write(line[1], &move, 1)) {
                 if (move == 'b') its->append(fakes::record("90"));
@@ -297,7 +297,7 @@ TEST(RoundLog, TwoBoardsOnOneLogOneFailing) {
         ::getrlimit(RLIMIT_FSIZE, &saved);
         const rlimit room{inPart ? static_cast<rlim_t>(ours) + 3 : saved.rlim_cur, saved.rlim_max};
         ::setrlimit(RLIMIT_FSIZE, &room);
-        EXPECT_THROW(file->append(fakes::record("42")), forms::FileException);
+        EXPECT_THROW(file->append(fakes::record("42")), platform::FileException);
         ::setrlimit(RLIMIT_FSIZE, &saved);
         EXPECT_EQ(::read(other, &otherMove, 1), 1);  // the other has moved
     };

@@ -12,7 +12,7 @@ std::string programTitle() {
 std::string fatalMessage(const std::exception_ptr& failure) {
     try {
         std::rethrow_exception(failure);
-    } catch (const forms::FatalError& e) {
+    } catch (const platform::FatalError& e) {
         return e.what();
     } catch (const std::exception& e) {
         return std::string("Errore imprevisto: ") + e.what();

@@ -10,7 +10,7 @@
 #include <exception>
 #include <string>
 
-#include "forms/platform.h"
+#include "platform/platform.h"
 #include "window/layout.h"
 
 namespace window {
@@ -19,7 +19,7 @@ inline constexpr const char* kTitle = "TABELLONE DELLA SORVINA";
 
 // The platform's own boxes: Sì, No, OK, and the error box titled as the
 // window.
-inline const forms::BoxTexts kBoxTexts{"Sì", "No", "OK", kTitle};
+inline const platform::BoxTexts kBoxTexts{"Sì", "No", "OK", kTitle};
 
 inline constexpr const char* kNewRoundPrompt = "SICURO DI VOLER COMINCIARE UNA NUOVA SORVINATA?";
 inline constexpr const char* kNewRoundTitle = "Nuovo giro di sorvina";
@@ -39,7 +39,7 @@ inline constexpr const char* kNoNumber = "nessuno";
 std::string programTitle();
 
 // The message for a failure that reached the top of the program: a
-// forms::FatalError's own; for anything else, which the program did not
+// platform::FatalError's own; for anything else, which the program did not
 // foresee, "Errore imprevisto: " and what the failure says of itself.
 std::string fatalMessage(const std::exception_ptr& failure);
 

@@ -43,10 +43,10 @@ void followHeldKeys() {
 }
 
 namespace {
-forms::BoxTexts boxTexts;
+platform::BoxTexts boxTexts;
 }  // namespace
 
-void useBoxTexts(forms::BoxTexts texts) {
+void useBoxTexts(platform::BoxTexts texts) {
     boxTexts = std::move(texts);
 }
 
@@ -102,7 +102,7 @@ class FreshKeysOnly : public QObject {
 
 }  // namespace
 
-forms::Question::Answer QtQuestion::ask(const std::string& prompt, const std::string& title) {
+platform::Question::Answer QtQuestion::ask(const std::string& prompt, const std::string& title) {
     QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title),
                     QString::fromStdString(prompt), QMessageBox::Yes | QMessageBox::No, parent_);
     box.setDefaultButton(QMessageBox::Yes);

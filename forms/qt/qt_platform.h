@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "forms/form.h"
-#include "forms/platform.h"
+#include "platform/platform.h"
 
 namespace qtforms {
 
@@ -32,14 +32,14 @@ std::function<bool(int)> keysHeldOnServer();
 
 // The words of the question's and the error box's buttons, and the error
 // box's title. Call once, before any box opens.
-void useBoxTexts(forms::BoxTexts texts);
+void useBoxTexts(platform::BoxTexts texts);
 
 // Registers the fonts embedded in the executable. Call once, after the
 // QApplication exists and before any window is built.
 void registerEmbeddedFonts();
 
 // The platform's modal Yes/No message box: no icon, Yes the default.
-class QtQuestion : public forms::Question {
+class QtQuestion : public platform::Question {
   public:
     // The window the question is modal to.
     void setParent(QWidget* parent) { parent_ = parent; }
@@ -50,7 +50,7 @@ class QtQuestion : public forms::Question {
 };
 
 // An error box, then the event loop is told to end with status 1.
-class QtFatalReport : public forms::FatalReport {
+class QtFatalReport : public platform::FatalReport {
   public:
     // The window the box is modal to, while it exists: the window manager
     // gives the box the focus even while that window holds the mouse.

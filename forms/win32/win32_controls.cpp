@@ -13,14 +13,14 @@
 #include <algorithm>
 #include <array>
 
-#include "forms/win32/win32_files.h"
+#include "platform/win32/utf16.h"
 #include "forms/win32/win32_form_view.h"
 
 namespace winforms {
 
 using forms::Control;
 using forms::Kind;
-using forms::widen;
+using platform::widen;
 
 namespace {
 

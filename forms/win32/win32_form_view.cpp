@@ -8,8 +8,8 @@
 #include <exception>
 #include <string>
 
-#include "forms/platform.h"
-#include "forms/win32/win32_files.h"
+#include "platform/platform.h"
+#include "platform/win32/win32_files.h"
 #include "forms/win32/win32_platform.h"
 
 namespace winforms {
@@ -17,7 +17,7 @@ namespace winforms {
 using forms::Control;
 using forms::Kind;
 using forms::Property;
-using forms::widen;
+using platform::widen;
 
 namespace {
 
@@ -49,10 +49,10 @@ Win32FormView::Win32FormView(forms::Form& form, HINSTANCE instance)
         std::string message =
             "Impossibile creare la finestra del tabellone.\n\nMotivo: errore di sistema " +
             std::to_string(error);
-        if (const std::string text = forms::fileFailure(error).systemText; !text.empty()) {
+        if (const std::string text = platform::fileFailure(error).systemText; !text.empty()) {
             message += " (" + text + ")";
         }
-        throw forms::FatalError(message + ".\n\nIl tabellone verrà chiuso.");
+        throw platform::FatalError(message + ".\n\nIl tabellone verrà chiuso.");
     }
     dpi_ = dpiOf(hwnd_);
     // Sized and scaled first, so that each control is made at its place.

@@ -10,11 +10,11 @@
 
 #include <string_view>
 
-#include "forms/win32/win32_files.h"
+#include "platform/win32/utf16.h"
 
 namespace winforms {
 
-using forms::widen;
+using platform::widen;
 namespace gdip = Gdiplus::DllExports;
 
 namespace {

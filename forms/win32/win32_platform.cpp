@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "forms/form.h"
-#include "forms/win32/win32_files.h"
+#include "platform/win32/utf16.h"
 
 namespace winforms {
 
-using forms::widen;
+using platform::widen;
 
 namespace {
 
@@ -53,7 +53,7 @@ LRESULT CALLBACK ownerFollowsFrame(HWND owner, UINT msg, WPARAM wParam, LPARAM l
 
 // Renames the buttons of the next message box this thread opens and centres
 // it on its owner: the system's boxes speak the system's language.
-forms::BoxTexts boxTexts;
+platform::BoxTexts boxTexts;
 thread_local HHOOK boxHook = nullptr;
 thread_local HWND boxOwner = nullptr;
 
@@ -140,7 +140,7 @@ int messageBox(HWND owner, const std::string& text, const std::string& title, UI
 
 }  // namespace
 
-forms::Question::Answer Win32Question::ask(const std::string& prompt, const std::string& title) {
+platform::Question::Answer Win32Question::ask(const std::string& prompt, const std::string& title) {
     const int answer = messageBox(owner_, prompt, title, MB_YESNO | MB_DEFBUTTON1 | MB_APPLMODAL);
     return answer == IDYES ? Answer::Yes : Answer::No;
 }
@@ -149,7 +149,7 @@ namespace {
 bool reported = false;  // the program's first failure is shown
 }  // namespace
 
-void useBoxTexts(forms::BoxTexts texts) {
+void useBoxTexts(platform::BoxTexts texts) {
     boxTexts = std::move(texts);
 }
 

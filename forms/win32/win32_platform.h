@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "forms/platform.h"
+#include "platform/platform.h"
 
 namespace winforms {
 
@@ -20,11 +20,11 @@ inline bool repeatedPress(LPARAM lParam) {
 
 // The words of the boxes' buttons and the error box's title. Call once,
 // before any box opens.
-void useBoxTexts(forms::BoxTexts texts);
+void useBoxTexts(platform::BoxTexts texts);
 
 // The system's message box with "Sì" and "No" whatever the system's
 // language; no icon, Yes the default, centred on the owner.
-class Win32Question : public forms::Question {
+class Win32Question : public platform::Question {
   public:
     // The window the box belongs to, once it exists.
     void setOwner(HWND owner) { owner_ = owner; }
@@ -43,7 +43,7 @@ void reportFailure(HWND owner, const std::string& message);
 bool failureReported();
 
 // The board's failures, through reportFailure.
-class Win32FatalReport : public forms::FatalReport {
+class Win32FatalReport : public platform::FatalReport {
   public:
     // The window whose failure it reports.
     void setOwner(HWND owner) { owner_ = owner; }

@@ -46,13 +46,12 @@ def full_disk(desktop, program, folder):
             f.write(logged)
         board = Board(desktop, program, disk, logged)
         board.new_round()
-        with open(os.path.join(disk, "riempitivo"), "wb") as f:
+        with open(os.path.join(disk, "riempitivo"), "wb", buffering=0) as f:
             try:
-                while True:
-                    f.write(b"\0" * 65536)
-                    f.flush()
+                while f.write(b"\0" * 4096):
+                    pass
             except OSError:
-                pass
+                pass  # full
         before = desktop.shot()
         board.double_click(cell_twips(6))
         wait_until(lambda: [w for w in desktop.visible_windows(TITLE)

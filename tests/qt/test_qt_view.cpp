@@ -9,20 +9,20 @@
 #include <memory>
 
 #include "board/tabellone.h"
-#include "forms/posix/posix_files.h"
+#include "platform/posix/posix_files.h"
 #include "forms/qt/qt_form_view.h"
 #include "forms/qt/qt_platform.h"
 
 namespace {
 
-struct Fakes : forms::Question, forms::FatalReport, forms::Random, forms::Clock, forms::AppFolder {
+struct Fakes : platform::Question, platform::FatalReport, platform::Random, platform::Clock, platform::AppFolder {
     Answer ask(const std::string& /*prompt*/, const std::string& /*title*/) override {
         return Answer::Yes;
     }
     void report(const std::string& message) override { reports.push_back(message); }
     float next() override { return 0.0F; }  // always number 1
-    forms::LocalTime now() override { return {2026, 3, 7, 9, 5, 3}; }
-    forms::NativePath path() override { return folder; }
+    platform::LocalTime now() override { return {2026, 3, 7, 9, 5, 3}; }
+    platform::NativePath path() override { return folder; }
     std::vector<std::string> reports;
     std::string folder;
 };
@@ -34,7 +34,7 @@ class QtViewTest : public QObject {
 
     QTemporaryDir dir_;
     Fakes fakes_;
-    forms::PosixFileSystem files_;
+    platform::PosixFileSystem files_;
     std::unique_ptr<board::Tabellone> game_;
     std::unique_ptr<qtforms::QtFormView> view_;
 

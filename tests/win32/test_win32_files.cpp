@@ -13,18 +13,18 @@
 #include <utility>
 
 #include "../fakes.h"
-#include "forms/win32/win32_files.h"
+#include "platform/win32/win32_files.h"
 #include "roundlog/roundlog.h"
 
 namespace {
 
-using forms::FileError;
+using platform::FileError;
 
 // The reason an open of that path is refused; none if it opens.
-std::optional<FileError> refusal(const forms::NativePath& path) {
+std::optional<FileError> refusal(const platform::NativePath& path) {
     try {
-        forms::Win32FileSystem().openForAppend(path);
-    } catch (const forms::FileException& e) {
+        platform::Win32FileSystem().openForAppend(path);
+    } catch (const platform::FileException& e) {
         return e.failure().reason;
     }
     return std::nullopt;
@@ -60,7 +60,7 @@ const bool kOtherBoard = [] {
     DWORD was = 0;
     VirtualProtect(&importedLockFileEx, sizeof importedLockFileEx, PAGE_READWRITE, &was);
     systemLockFileEx = std::exchange(importedLockFileEx, lockSayingWhenWaiting);
-    forms::Win32FileSystem().openForAppend(log)->append(fakes::record("90"));
+    platform::Win32FileSystem().openForAppend(log)->append(fakes::record("90"));
     ExitProcess(0);
 }();
 
@@ -72,9 +72,9 @@ const bool kOtherBoard = [] {
 int failing = 0;
 intptr_t other = -1;
 bool otherStuck = false;
-forms::NativePath watched;
+platform::NativePath watched;
 BOOL fails(DWORD error) {
-    const forms::NativePath exe = forms::Win32AppFolder().path() / L"core_tests.exe";
+    const platform::NativePath exe = platform::Win32AppFolder().path() / L"core_tests.exe";
     other = _wspawnl(_P_NOWAIT, exe.c_str(), L"core_tests", nullptr);
     const HANDLE either[] = {otherWaits, reinterpret_cast<HANDLE>(other)};
     otherStuck = otherStuck || other == -1 ||
@@ -103,14 +103,14 @@ BOOL WINAPI flakyFlush(HANDLE h) {
 
 TEST(Win32Files, WholeRecordsInADeepFolderNamedInAnyScript) {
     fakes::TempDir dir;
-    const forms::NativePath folder = forms::NativePath(dir.path) / L"citt\u00E0 \u6771\u4EAC" /
+    const platform::NativePath folder = platform::NativePath(dir.path) / L"citt\u00E0 \u6771\u4EAC" /
                                      std::wstring(130, L'd') / std::wstring(130, L'e');
     std::filesystem::create_directories(folder);
-    const forms::NativePath log = folder / L"logSorvina.txt";
+    const platform::NativePath log = folder / L"logSorvina.txt";
     ASSERT_GT(log.native().size(), 300U);
     for (int run = 0; run < 2; ++run) {
         fakes::FixedFolder place(folder);
-        forms::Win32FileSystem files;
+        platform::Win32FileSystem files;
         fakes::FixedClock clock;  // 2026-03-07 09:05:03
         roundlog::RoundLog round(place, files, clock);
         round.open();
@@ -124,30 +124,30 @@ TEST(Win32Files, WholeRecordsInADeepFolderNamedInAnyScript) {
 }
 
 TEST(Win32Files, PathsOfTheExecutableAndTheLog) {
-    EXPECT_EQ(forms::folderOf(L"C:\\Giochi\\Tombola\\tabellone.exe"), L"C:\\Giochi\\Tombola");
+    EXPECT_EQ(platform::folderOf(L"C:\\Giochi\\Tombola\\tabellone.exe"), L"C:\\Giochi\\Tombola");
     // A drive's root keeps its backslash, so the log's path has two in a row.
-    EXPECT_EQ(forms::folderOf(L"E:\\tabellone.exe"), L"E:\\");
-    EXPECT_EQ(roundlog::pathIn(forms::folderOf(L"E:\\tabellone.exe")).native(),
+    EXPECT_EQ(platform::folderOf(L"E:\\tabellone.exe"), L"E:\\");
+    EXPECT_EQ(roundlog::pathIn(platform::folderOf(L"E:\\tabellone.exe")).native(),
               L"E:\\\\logSorvina.txt");
     // The form that opens a long path: a drive's, a share's, or as it is.
-    EXPECT_EQ(forms::longPathForm(L"C:\\x"), L"\\\\?\\C:\\x");
-    EXPECT_EQ(forms::longPathForm(L"\\\\sala\\giochi\\x"), L"\\\\?\\UNC\\sala\\giochi\\x");
+    EXPECT_EQ(platform::longPathForm(L"C:\\x"), L"\\\\?\\C:\\x");
+    EXPECT_EQ(platform::longPathForm(L"\\\\sala\\giochi\\x"), L"\\\\?\\UNC\\sala\\giochi\\x");
     for (const wchar_t* kept : {L"\\\\?\\C:\\x", L"\\\\?\\UNC\\s\\g", L"x"})
-        EXPECT_EQ(forms::longPathForm(kept), kept);
-    const forms::NativePath here = forms::Win32AppFolder().path();
+        EXPECT_EQ(platform::longPathForm(kept), kept);
+    const platform::NativePath here = platform::Win32AppFolder().path();
     EXPECT_TRUE(std::filesystem::is_regular_file(here / L"core_tests.exe")) << here.string();
 }
 
 TEST(Win32Files, RefusedOpensSayWhy) {
     fakes::TempDir dir;
-    const forms::NativePath folder(dir.path);
+    const platform::NativePath folder(dir.path);
     EXPECT_EQ(refusal(folder / L"assente" / L"logSorvina.txt"), FileError::NotFound);
     std::filesystem::create_directory(folder / L"logSorvina.txt");
     EXPECT_EQ(refusal(folder / L"logSorvina.txt"), FileError::IsADirectory);
     EXPECT_EQ(refusal(L"NUL"), FileError::NotRegular);
 
     // Held by a program that shares nothing: in use. Once let go, it opens.
-    const forms::NativePath held = folder / L"tenuto.txt";
+    const platform::NativePath held = folder / L"tenuto.txt";
     const HANDLE other = CreateFileW(held.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                      FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
@@ -159,8 +159,8 @@ TEST(Win32Files, RefusedOpensSayWhy) {
 
 TEST(Win32Files, TwoBoardsOnOneLogOneFailing) {
     fakes::TempDir dir;
-    const forms::NativePath log = watched = dir.logPath();
-    const auto file = forms::Win32FileSystem({flakyWrite, flakyFlush}).openForAppend(log);
+    const platform::NativePath log = watched = dir.logPath();
+    const auto file = platform::Win32FileSystem({flakyWrite, flakyFlush}).openForAppend(log);
     SetEnvironmentVariableW(L"TABELLONE_OTHER_BOARD", log.c_str());
     const std::wstring waits = L"tabellone-other-waits-" + std::to_wstring(GetCurrentProcessId());
     otherWaits = CreateEventW(nullptr, FALSE, FALSE, waits.c_str());
@@ -168,7 +168,7 @@ TEST(Win32Files, TwoBoardsOnOneLogOneFailing) {
     SetEnvironmentVariableW(L"TABELLONE_OTHER_WAITS", waits.c_str());
     const auto fails = [&](int call) {
         failing = call;
-        EXPECT_THROW(file->append(fakes::record("42")), forms::FileException);
+        EXPECT_THROW(file->append(fakes::record("42")), platform::FileException);
         failing = 0;
         _cwait(nullptr, other, 0);  // its record is in
         file->append(fakes::record("5"));
@@ -179,9 +179,9 @@ TEST(Win32Files, TwoBoardsOnOneLogOneFailing) {
     SetEnvironmentVariableW(L"TABELLONE_OTHER_BOARD", nullptr);
     // Our 3 bytes stay rather than cut the other program's line.
     failing = 3;
-    EXPECT_THROW(file->append(fakes::record("42")), forms::FileException);
+    EXPECT_THROW(file->append(fakes::record("42")), platform::FileException);
     failing = 4;  // a short write is a failure, and taken back
-    EXPECT_THROW(file->append(fakes::record("42")), forms::FileException);
+    EXPECT_THROW(file->append(fakes::record("42")), platform::FileException);
     failing = 0;
     CloseHandle(otherWaits);
     EXPECT_FALSE(otherStuck) << "the other board neither waited for our lock nor ended";

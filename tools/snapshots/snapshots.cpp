@@ -17,28 +17,28 @@
 #include <vector>
 
 #include "board/tabellone.h"
-#include "forms/posix/posix_files.h"
+#include "platform/posix/posix_files.h"
 #include "forms/qt/qt_form_view.h"
 #include "forms/qt/qt_platform.h"
 #include "window/texts.h"
 
 namespace {
 
-class YesQuestion : public forms::Question {
+class YesQuestion : public platform::Question {
   public:
     Answer ask(const std::string& /*prompt*/, const std::string& /*title*/) override {
         return Answer::Yes;
     }
 };
 
-class FixedClock : public forms::Clock {
+class FixedClock : public platform::Clock {
   public:
-    forms::LocalTime now() override { return {2024, 12, 24, 21, 30, 0}; }
+    platform::LocalTime now() override { return {2024, 12, 24, 21, 30, 0}; }
 };
 
 // One fixed stream of values, so that draws differ from each other but not
 // from run to run.
-class FixedRandom : public forms::Random {
+class FixedRandom : public platform::Random {
   public:
     float next() override { return static_cast<float>(engine_() >> 8U) * 0x1p-24F; }
 
@@ -47,17 +47,17 @@ class FixedRandom : public forms::Random {
 };
 
 // The log's folder: a temporary one, so the pictures leave no log behind.
-class FixedFolder : public forms::AppFolder {
+class FixedFolder : public platform::AppFolder {
   public:
     explicit FixedFolder(std::string path) : path_(std::move(path)) {}
-    forms::NativePath path() override { return path_; }
+    platform::NativePath path() override { return path_; }
 
   private:
     std::string path_;
 };
 
 // Ends the program on a failure the board reports.
-class StderrFatalReport : public forms::FatalReport {
+class StderrFatalReport : public platform::FatalReport {
   public:
     void report(const std::string& message) override {
         std::fprintf(stderr, "tabellone_snapshots: %s\n", message.c_str());
@@ -153,7 +153,7 @@ int main(int argc, char** argv) {
     StderrFatalReport fatal;
 
     FixedFolder folder(logFolder.path().toStdString());
-    forms::PosixFileSystem files;
+    platform::PosixFileSystem files;
     board::Tabellone tabellone({question, fatal, random, clock, folder, files});
     qtforms::QtFormView view(tabellone.form());
     board::Board& board = tabellone.board();

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "forms/std_platform.h"
+#include "platform/random.h"
 
 #include <array>
 #include <cstdint>
 
-namespace forms {
+namespace platform {
 
 SeededRandom::SeededRandom() {
     // As many words of entropy as the engine has state to fill.
@@ -23,4 +23,4 @@ float SeededRandom::next() {
     return static_cast<float>(engine_() >> 8U) * 0x1p-24F;
 }
 
-}  // namespace forms
+}  // namespace platform

@@ -1,8 +1,8 @@
-#include "forms/posix/posix_clock.h"
+#include "platform/posix/posix_clock.h"
 
 #include <ctime>
 
-namespace forms {
+namespace platform {
 
 LocalTime PosixClock::now() {
     const std::time_t t = std::time(nullptr);
@@ -12,4 +12,4 @@ LocalTime PosixClock::now() {
                      tm.tm_hour,        tm.tm_min,     tm.tm_sec};
 }
 
-}  // namespace forms
+}  // namespace platform

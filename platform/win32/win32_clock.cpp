@@ -1,8 +1,8 @@
-#include "forms/win32/win32_clock.h"
+#include "platform/win32/win32_clock.h"
 
 #include <windows.h>
 
-namespace forms {
+namespace platform {
 
 LocalTime Win32Clock::now() {
     SYSTEMTIME t{};
@@ -10,4 +10,4 @@ LocalTime Win32Clock::now() {
     return LocalTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
 }
 
-}  // namespace forms
+}  // namespace platform

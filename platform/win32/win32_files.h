@@ -8,13 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "forms/files.h"
+#include "platform/files.h"
+#include "platform/win32/utf16.h"
 
-namespace forms {
-
-// UTF-8 to UTF-16 and back; invalid input turns into U+FFFD.
-std::wstring widen(std::string_view utf8);
-std::string narrow(std::wstring_view utf16);
+namespace platform {
 
 // The portable reason for a Win32 error code, with the code and the
 // system's own text for it (in the system's language, as UTF-8).
@@ -59,4 +56,4 @@ class Win32AppFolder : public AppFolder {
 // backslash ("X:\"), as the system names it.
 std::wstring folderOf(std::wstring_view modulePath);
 
-}  // namespace forms
+}  // namespace platform

@@ -2,13 +2,13 @@
 // system's own time zone, whatever the C runtime makes of TZ.
 #pragma once
 
-#include "forms/platform.h"
+#include "platform/platform.h"
 
-namespace forms {
+namespace platform {
 
 class Win32Clock : public Clock {
   public:
     LocalTime now() override;
 };
 
-}  // namespace forms
+}  // namespace platform

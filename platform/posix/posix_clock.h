@@ -1,13 +1,13 @@
 // The local clock on POSIX systems: the time zone is the system's, or TZ.
 #pragma once
 
-#include "forms/platform.h"
+#include "platform/platform.h"
 
-namespace forms {
+namespace platform {
 
 class PosixClock : public Clock {
   public:
     LocalTime now() override;
 };
 
-}  // namespace forms
+}  // namespace platform

@@ -1,4 +1,4 @@
-#include "forms/posix/posix_files.h"
+#include "platform/posix/posix_files.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace forms {
+namespace platform {
 
 namespace {
 
@@ -378,4 +378,4 @@ NativePath PosixAppFolder::path() {
     return {std::move(target)};
 }
 
-}  // namespace forms
+}  // namespace platform

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace forms {
+namespace platform {
 
 // A failure nothing in the program traps. It travels up to event dispatch,
 // which reports it once and ends the program. what() is the message shown
@@ -63,4 +63,4 @@ class Clock {
     virtual LocalTime now() = 0;
 };
 
-}  // namespace forms
+}  // namespace platform

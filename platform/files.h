@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace forms {
+namespace platform {
 
 // A path exactly as the operating system gave it: bytes on POSIX, UTF-16
 // on Windows. Never converted on its way to the system call that opens it.
@@ -95,4 +95,4 @@ class AppFolder {
 // its own.
 std::string displayPath(const NativePath& path);
 
-}  // namespace forms
+}  // namespace platform

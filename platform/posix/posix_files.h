@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "forms/files.h"
+#include "platform/files.h"
 
-namespace forms {
+namespace platform {
 
 // The call that forces a record to disk, which a test may replace: no file
 // system fails it on demand. By default, fsync(2).
@@ -51,4 +51,4 @@ class PosixAppFolder : public AppFolder {
 // The portable reason for an errno value, with the system's text.
 FileFailure posixFailure(int error);
 
-}  // namespace forms
+}  // namespace platform
