@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds the board and runs it. On a desktop it
 # opens the window; with no display it starts the board on a virtual display
 # (Xvfb), saves a screenshot of the window and says where it is.

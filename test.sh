@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds the board and every test, and runs them
 # all, on Linux and, under Wine, for Windows. Needs no display: the widget
 # tests draw offscreen, and the tests that drive the real program start

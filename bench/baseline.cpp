@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The yardstick for the board's start-up and memory: the least a Qt 6
 // Widgets program does to show a window like the board's (see
 // baseline_window.h), with no logic.

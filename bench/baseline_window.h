@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Qt baseline window, shared by the baseline program and the in-process
 // start-up breakdown: the controls of baseline_layout.h as plain widgets (93
 // line edits, 8 plain widgets, 4 labels, 2 frames, 2 push buttons) in one

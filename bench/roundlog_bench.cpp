@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cost of one durable append to the round log on this machine: the
 // board's own RoundLog, one call record (write + fsync) at a time, in a
 // fresh log in the folder given.

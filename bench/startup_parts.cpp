@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where start-up goes, phase by phase, measured inside the process up to
 // the first paint of the window on the X display: the board with its own
 // code in the order its main() runs it, or the baseline window.

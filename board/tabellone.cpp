@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "board/tabellone.h"
 
 #include "window/layout.h"

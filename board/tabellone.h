@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whole program without its backend: the board window, its round log
 // and the rules of the game, wired to the platform services. The entry
 // points, the picture tool, the benchmark and the tests all build it here.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross-compiles for 32-bit Windows with MinGW-w64 (the POSIX thread model,
 # which std::thread and std::mutex need). Everything of the C and C++
 # runtimes is linked in, so the executable imports only DLLs that Windows

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "forms/color.h"
 
 namespace forms {

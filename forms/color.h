@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Colours as the forms model stores them.
 #pragma once
 

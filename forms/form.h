@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The forms model: a window and its standard controls, with the properties
 // and events the board uses. It knows nothing of any toolkit; a backend
 // renders it and turns native input into its events.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "forms/geometry.h"
 
 #include <algorithm>

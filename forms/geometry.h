@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How the forms model maps to a device: twips to pixels at a scale, the
 // fonts that stand in for the ones the layout names, and the texts of the
 // platform's own boxes. Every backend reads these; none computes its own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The files the program touches, behind one small seam: the folder that
 // holds the executable, and a file opened for durable appending. Each
 // operating system has its own implementation; the core sees only these

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The side effects the program needs from its platform, each behind one
 // narrow interface. The entry point creates the real ones; tests use fakes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "roundlog/roundlog.h"
 
 #include <utility>

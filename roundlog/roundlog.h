@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The round log: an append-only text file beside the executable with a
 // header for every new round and a record for every call. Written, never
 // read. Bytes are ASCII with CR LF line ends, and stay exactly as other

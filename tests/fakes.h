@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Stand-ins for the platform and a ready-made board: every side effect of the
 // board goes through these, so the tests script the caller's answers and the
 // generator, and read back what was shown and logged.

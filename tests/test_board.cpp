@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The rules of the game: first the round alone, as tables of operations and
 // the state each leaves; then the board window played the way the caller
 // plays it, clicks and double-clicks at the controls' places, the question

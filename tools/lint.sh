@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Checks that the C++ sources are clang-format clean and clang-tidy clean.
 # Needs a configured build folder with compile_commands.json (default:
 # build); the Windows sources are checked too when build-win32 has one.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Draw the pictures shipped with Tabellone's main window.
 
 Writes four files into window/pictures/, each also drawn at two and three

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared by run.sh, test.sh and tools/release.sh: installs the Debian 12
 # packages that are missing (with sudo when not root) and builds the project.
 # Usage: source tools/setup.sh; need_packages PKG...; build_project PRESET [TARGET...]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The board window "tabellone" as it stands when it is created: every
 // control, its place in the stack, geometry, fonts, colours and texts.
 #pragma once

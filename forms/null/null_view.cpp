@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "forms/null/null_view.h"
 
 #include <array>

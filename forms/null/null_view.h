@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A backend with no display: it plays a form in process, the way a real
 // backend would (raw input at pixel positions, the window's life from Load
 // to Unload), and remembers what the form told and asked it. The core's

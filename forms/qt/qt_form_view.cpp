@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "forms/qt/qt_form_view.h"
 
 #include "forms/qt/qt_platform.h"

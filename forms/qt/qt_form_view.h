@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Qt 6 Widgets backend (Linux): draws a forms::Form as a widget tree and
 // reports the user's raw input to it, in twips. Every rule is the form's
 // (clicks, focus, tab order, keys, looks, scale, fonts, window state); this

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The platform interfaces as Qt provides them, and the embedded resources.
 #pragma once
 

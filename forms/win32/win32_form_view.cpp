@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Win32 backend's window: its procedure, the input it reports to the
 // form, and what it does with what the form tells it.
 #include "forms/win32/win32_form_view.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Plain Win32 backend (Windows 7 and later, 32- and 64-bit): draws a
 // forms::Form with the system's own controls and reports the user's raw
 // input to it, in twips. Every rule is the form's (clicks, focus, tab

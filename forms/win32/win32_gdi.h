@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Win32 backend's drawing resources: the embedded fonts, fonts at the
 // board's scale, brushes, and the pictures through GDI+. Each is made when
 // first needed and kept while it is in use.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "forms/win32/win32_screen.h"
 
 namespace winforms {

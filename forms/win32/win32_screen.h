@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Win32 backend's screen: the monitor a window is on, its dots per
 // inch and work area, the size of a window's frame, and full screen.
 #pragma once

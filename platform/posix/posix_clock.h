@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The local clock on POSIX systems: the time zone is the system's, or TZ.
 #pragma once
 

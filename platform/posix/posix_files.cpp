@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/posix/posix_files.h"
 
 #include <fcntl.h>

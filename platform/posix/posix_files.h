@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file seam on POSIX systems (Linux first): paths are bytes, handed to
 // the system exactly as they came.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/win32/win32_clock.h"
 
 #include <windows.h>

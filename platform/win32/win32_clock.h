@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The local clock on Windows, as every Windows program reads it: the
 // system's own time zone, whatever the C runtime makes of TZ.
 #pragma once

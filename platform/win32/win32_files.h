@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows side of the file seam: the folder of the executable and a
 // file opened for durable appending. Paths stay UTF-16 from the system to
 // the call that opens them, so a folder named in any script works.

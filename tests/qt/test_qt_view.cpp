@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Qt backend drawn offscreen: what the end-to-end suite cannot read off
 // the screen. The widget tree mirrors the model's texts and fonts and
 // follows their changes; a button held by the mouse is drawn down.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Draws the board in each of its states and saves the pictures the README
 // shows. It builds the real window with the real board rules, but with a
 // fixed clock, a seeded random generator and a question that always answers
