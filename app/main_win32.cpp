@@ -13,11 +13,11 @@
 
 #include "board/command_line.h"
 #include "board/tabellone.h"
+#include "forms/win32/win32_form_view.h"
+#include "forms/win32/win32_platform.h"
 #include "platform/random.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_files.h"
-#include "forms/win32/win32_form_view.h"
-#include "forms/win32/win32_platform.h"
 #include "window/texts.h"
 
 namespace {

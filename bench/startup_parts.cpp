@@ -22,10 +22,10 @@
 
 #include "baseline_window.h"
 #include "board/tabellone.h"
-#include "platform/posix/posix_clock.h"
-#include "platform/posix/posix_files.h"
 #include "forms/qt/qt_form_view.h"
 #include "forms/qt/qt_platform.h"
+#include "platform/posix/posix_clock.h"
+#include "platform/posix/posix_files.h"
 #include "platform/random.h"
 #include "window/layout.h"
 #include "window/texts.h"

@@ -47,11 +47,11 @@
 
 #include "baseline_win32_window.h"
 #include "board/tabellone.h"
+#include "forms/win32/win32_form_view.h"
+#include "forms/win32/win32_platform.h"
 #include "platform/random.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_files.h"
-#include "forms/win32/win32_form_view.h"
-#include "forms/win32/win32_platform.h"
 #include "window/texts.h"
 
 namespace {

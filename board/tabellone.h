@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "board/board.h"
-#include "platform/files.h"
 #include "forms/form.h"
+#include "platform/files.h"
 #include "platform/platform.h"
 #include "roundlog/roundlog.h"
 

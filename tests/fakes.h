@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "board/tabellone.h"
-#include "platform/files.h"
 #include "forms/null/null_view.h"
+#include "platform/files.h"
 #ifdef _WIN32
 #include "platform/win32/win32_files.h"
 #else

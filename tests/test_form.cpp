@@ -330,7 +330,9 @@ TEST(Form, AFailingHandlerIsReportedOnceAndEndsDispatch) {
     EXPECT_TRUE(s.form.activate());
     EXPECT_FALSE(s.form.activate());  // Activate is raised once only
 
-    s.small.onDblClick = [](int) { throw platform::FatalError("Impossibile scrivere il registro"); };
+    s.small.onDblClick = [](int) {
+        throw platform::FatalError("Impossibile scrivere il registro");
+    };
     s.dblClick(kSmall);
     EXPECT_TRUE(s.form.failed());
     s.dblClick(kSmall);

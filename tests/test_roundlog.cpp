@@ -267,7 +267,8 @@ TEST(RoundLog, TwoBoardsOnOneLogOneFailing) {
     TempDir dir;
     otherMove = 'b';
     otherStuck = false;
-    const auto file = platform::PosixFileSystem({flakyFlush}).openForAppend(watched = dir.logPath());
+    const auto file =
+        platform::PosixFileSystem({flakyFlush}).openForAppend(watched = dir.logPath());
     struct stat st {};
     ASSERT_EQ(::stat(watched.c_str(), &st), 0);
     char name[64];

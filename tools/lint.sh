@@ -9,17 +9,17 @@ build="${1:-build}"
 
 # The source folders as they are, with or without git: a tree unpacked
 # from an archive has no .git.
-mapfile -t sources < <(find app board bench forms roundlog tests tools window \
+mapfile -t sources < <(find app board bench forms platform roundlog tests tools window \
     -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
 clang-format --dry-run -Werror "${sources[@]}"
 
 # Only the program's own translation units; tests and tools follow the same
 # style but are not held to every tidy rule.
-mapfile -t units < <(find app board forms roundlog window -type f -name '*.cpp' | sort)
+mapfile -t units < <(find app board forms platform roundlog window -type f -name '*.cpp' | sort)
 windows=() linux=()
 for unit in "${units[@]}"; do
     case "$unit" in
-        forms/win32/* | *_win32.cpp) windows+=("$unit") ;;
+        forms/win32/* | platform/win32/* | *_win32.cpp) windows+=("$unit") ;;
         *) linux+=("$unit") ;;
     esac
 done

@@ -13,8 +13,8 @@
 #include <algorithm>
 #include <array>
 
-#include "platform/win32/utf16.h"
 #include "forms/win32/win32_form_view.h"
+#include "platform/win32/utf16.h"
 
 namespace winforms {
 

@@ -9,9 +9,9 @@
 #include <exception>
 #include <string>
 
+#include "forms/win32/win32_platform.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_files.h"
-#include "forms/win32/win32_platform.h"
 
 namespace winforms {
 

@@ -10,13 +10,17 @@
 #include <memory>
 
 #include "board/tabellone.h"
-#include "platform/posix/posix_files.h"
 #include "forms/qt/qt_form_view.h"
 #include "forms/qt/qt_platform.h"
+#include "platform/posix/posix_files.h"
 
 namespace {
 
-struct Fakes : platform::Question, platform::FatalReport, platform::Random, platform::Clock, platform::AppFolder {
+struct Fakes : platform::Question,
+               platform::FatalReport,
+               platform::Random,
+               platform::Clock,
+               platform::AppFolder {
     Answer ask(const std::string& /*prompt*/, const std::string& /*title*/) override {
         return Answer::Yes;
     }

@@ -103,8 +103,9 @@ BOOL WINAPI flakyFlush(HANDLE h) {
 
 TEST(Win32Files, WholeRecordsInADeepFolderNamedInAnyScript) {
     fakes::TempDir dir;
-    const platform::NativePath folder = platform::NativePath(dir.path) / L"citt\u00E0 \u6771\u4EAC" /
-                                     std::wstring(130, L'd') / std::wstring(130, L'e');
+    const platform::NativePath folder = platform::NativePath(dir.path) /
+                                        L"citt\u00E0 \u6771\u4EAC" / std::wstring(130, L'd') /
+                                        std::wstring(130, L'e');
     std::filesystem::create_directories(folder);
     const platform::NativePath log = folder / L"logSorvina.txt";
     ASSERT_GT(log.native().size(), 300U);

@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "board/tabellone.h"
-#include "platform/posix/posix_files.h"
 #include "forms/qt/qt_form_view.h"
 #include "forms/qt/qt_platform.h"
+#include "platform/posix/posix_files.h"
 #include "window/texts.h"
 
 namespace {
