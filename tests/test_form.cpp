@@ -209,17 +209,6 @@ TEST(Form, TheBackendRedrawsJustTheControlsWhoseLookChanged) {
     EXPECT_NE(s.ok.look().fore, grey);
     s.ok.setEnabled(false);
     EXPECT_EQ(s.ok.look().fore, grey);
-
-    // What a handler changes is told when it is done, once for each control.
-    s.view.forget();
-    s.form.dispatch([&s] {
-        s.small.setBackColor(forms::rgb(255, 255, 0));
-        s.small.setForeColor(forms::rgb(0, 0, 0));
-        s.small.setFontBold(true);
-        s.small.setFontSize(27.75F);
-        EXPECT_EQ(s.view.changes(), Changes{});
-    });
-    EXPECT_EQ(s.view.changes(), (Changes{{&s.small, kLook}, {&s.small, forms::Property::Font}}));
 }
 
 // A box the program opens takes no key that was already down, nor its
@@ -466,22 +455,6 @@ TEST(Layout, CellsSitInBlocksOfThreeRowsByFiveColumns) {
                   std::tuple(&form->control("numeri"), 820, 820, std::to_string(i + 1), 0x00C0C000U,
                              0U, "Comic Sans MS", 217500, false));
     }
-}
-
-TEST(Layout, TabWalksTheCellsInItsOwnOrder) {
-    const std::vector<int> order{
-        19, 9,  20, 18, 17, 16, 15, 14, 13, 12, 11, 10, 8,  7,  6,  5,  4,  3,  2,  1,  0,  88, 87,
-        86, 85, 84, 83, 82, 81, 80, 78, 77, 76, 75, 74, 73, 72, 71, 70, 68, 67, 66, 65, 64, 63, 62,
-        61, 60, 58, 57, 56, 55, 54, 53, 52, 51, 50, 48, 47, 46, 45, 44, 43, 42, 41, 40, 38, 37, 36,
-        35, 34, 33, 32, 31, 30, 28, 27, 26, 25, 24, 23, 22, 21, 89, 79, 69, 59, 49, 39, 29};
-    ASSERT_EQ(order.size(), 90U);
-    auto form = window::makeTabellone();
-    for (std::size_t k = 0; k < order.size(); ++k) {
-        EXPECT_EQ(form->control("num", order[k]).tabIndex, 12 + static_cast<int>(k)) << order[k];
-    }
-    EXPECT_EQ(form->control("last", 0).tabIndex, 4);
-    EXPECT_EQ(form->control("last", 1).tabIndex, 5);
-    EXPECT_EQ(form->control("last", 2).tabIndex, 7);
 }
 
 // The window's own stack, top first, with each control's place; the strip
