@@ -142,10 +142,16 @@ void Board::show() {
                                  : "",
                              ""});
 
+    // A cell is written when its number was called or freed, or play began,
+    // since the picture last written: a call rewrites one cell, not ninety.
     const float freeSize = forms::toPoints(defaultsize_);
     for (int i = 0; i < window::kCells; ++i) {
-        forms::Control& c = cell(i);
         const bool called = round_.isCalled(i + 1);
+        if (pictured_ && pictured_->inPlay == round_.inPlay &&
+            pictured_->isCalled(i + 1) == called) {
+            continue;
+        }
+        forms::Control& c = cell(i);
         c.setEnabled(round_.inPlay);
         c.setTag(called ? kCalledTag : "");
         c.setBackColor(called ? kCalledBack : defaultBack_);
@@ -166,6 +172,7 @@ void Board::show() {
                              (n != 0 ? std::to_string(n) : window::kNoNumber),
                          s.toolTipText()});
     }
+    pictured_ = round_;
 }
 
 }  // namespace board

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 
 #include "board/round.h"
 #include "forms/form.h"
@@ -77,6 +78,7 @@ class Board {
     forms::Control& estrai_;
 
     Round round_;
+    std::optional<Round> pictured_;  // the round as the controls show it
     // The free look, taken from cell 0 at load: its font size exactly as
     // the platform keeps it, and its back colour.
     forms::FontSize4 defaultsize_ = 0;
